@@ -1,0 +1,33 @@
+#pragma once
+// A 64-bit occupancy set: bit i set means a piece on square i
+// (i = file + 8 * rank, so bit 0 is a1 and bit 63 is h8).
+
+#include <bit>
+#include <cstdint>
+
+namespace tovak {
+
+using Bitboard = std::uint64_t;
+
+constexpr int popcount(Bitboard b) { return std::popcount(b); }
+constexpr int lowest_bit(Bitboard b) { return std::countr_zero(b); }
+constexpr int pop_lowest_bit(Bitboard& b) {
+    const int i = std::countr_zero(b);
+    b &= b - 1;
+    return i;
+}
+constexpr Bitboard bit_of(int index) { return Bitboard{1} << index; }
+
+constexpr Bitboard FILE_A = 0x0101010101010101ULL;
+constexpr Bitboard RANK_1 = 0x00000000000000ffULL;
+
+// Squares whose file is at least `f` (0..7).
+constexpr Bitboard files_from(int f) {
+    Bitboard m = 0;
+    for (int x = f; x < 8; ++x) m |= FILE_A << x;
+    return m;
+}
+static_assert(files_from(0) == ~Bitboard{0});
+static_assert(files_from(7) == FILE_A << 7);
+
+}  // namespace tovak

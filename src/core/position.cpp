@@ -1,0 +1,157 @@
+#include "core/position.h"
+
+#include <cassert>
+
+#include "core/hash.h"
+#include "core/movegen.h"
+
+namespace tovak {
+
+std::string_view message(MoveError e) {
+    switch (e) {
+        case MoveError::NotOwnPiece: return "piece does not belong to player to move";
+        case MoveError::EmptyOrigin: return "origin square is empty";
+        case MoveError::SameSquare: return "start and destination must differ";
+        case MoveError::FriendlyDestination: return "destination is occupied by a friendly piece";
+        case MoveError::NoSupportingPivot: return "no supporting pivot exists for this move";
+    }
+    return "";
+}
+
+Position Position::empty(Color side_to_move) {
+    Position p;
+    p.sets[0] = p.sets[1] = 0;
+    p.side_to_move = side_to_move;
+    p.hash = side_key(side_to_move);
+    return p;
+}
+
+void Position::clear_square(Square s) {
+    const Bitboard b = bit_of(s.index);
+    for (Color c : {Color::White, Color::Black}) {
+        if (sets[index_of(c)] & b) {
+            sets[index_of(c)] &= ~b;
+            hash ^= piece_key(c, s);
+            break;
+        }
+    }
+    assert_consistent(*this);
+}
+
+void Position::set_piece(Color c, Square s) {
+    clear_square(s);
+    sets[index_of(c)] |= bit_of(s.index);
+    hash ^= piece_key(c, s);
+    assert_consistent(*this);
+}
+
+void Position::set_side_to_move(Color c) {
+    if (c == side_to_move) return;
+    side_to_move = c;
+    hash ^= SIDE_TO_MOVE_KEY;
+}
+
+std::optional<Color> Position::piece_at(Square s) const {
+    const Bitboard b = bit_of(s.index);
+    if (sets[0] & b) return Color::White;
+    if (sets[1] & b) return Color::Black;
+    return std::nullopt;
+}
+
+std::vector<Square> Position::squares_of(Color c) const {
+    Bitboard b = pieces(c);
+    std::vector<Square> out;
+    out.reserve(static_cast<std::size_t>(popcount(b)));
+    while (b) out.push_back(Square::from_index(pop_lowest_bit(b)));
+    return out;
+}
+
+std::vector<Move> Position::legal_moves() const {
+    MoveList list;
+    generate_legal_moves(*this, list);
+    return std::vector<Move>(list.begin(), list.end());
+}
+
+namespace {
+
+// Whether some pair of pieces in `own`, neither on `from`, has the pivot of the move.
+// A pair (A, B) with A + B = F + T: for each candidate A, B = F + T - A must be
+// on the board, in `own`, not F, and distinct from A.
+bool has_supporting_pair(Bitboard own, Move m) {
+    const Pivot p = Pivot::between(m.from, m.to);
+    const Bitboard helpers = own & ~bit_of(m.from.index);
+    // A pair exists iff some helper reflects onto another helper (not itself).
+    Bitboard partners = reflect_set(helpers, p) & helpers;
+    if (const auto centre = p.center_square()) partners &= ~bit_of(centre->index);
+    return partners != 0;
+}
+
+}  // namespace
+
+std::optional<MoveError> Position::is_legal_move(Move m) const {
+    if (m.from == m.to) return MoveError::SameSquare;
+    const Bitboard own = pieces(side_to_move);
+    const Bitboard from_bit = bit_of(m.from.index);
+    if (!(own & from_bit)) {
+        return (pieces(opponent(side_to_move)) & from_bit) ? MoveError::NotOwnPiece : MoveError::EmptyOrigin;
+    }
+    if (own & bit_of(m.to.index)) return MoveError::FriendlyDestination;
+    if (!has_supporting_pair(own, m)) return MoveError::NoSupportingPivot;
+    return std::nullopt;
+}
+
+std::vector<SupportingPivot> Position::supporting_pivots(Color c, Move m) const {
+    const Pivot pivot = Pivot::between(m.from, m.to);
+    const std::vector<Square> s = squares_of(c);
+    std::vector<SupportingPivot> out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == m.from) continue;
+        for (std::size_t j = i + 1; j < s.size(); ++j) {
+            if (s[j] == m.from) continue;
+            if (Pivot::between(s[i], s[j]) == pivot) out.push_back(SupportingPivot{pivot, {s[i], s[j]}});
+        }
+    }
+    return out;
+}
+
+void Position::apply_legal_move(Move m) {
+    const Color mover = side_to_move;
+    const Color other = opponent(mover);
+    const Bitboard to_bit = bit_of(m.to.index);
+    sets[index_of(mover)] ^= bit_of(m.from.index) | to_bit;
+    hash ^= piece_key(mover, m.from) ^ piece_key(mover, m.to);
+    if (sets[index_of(other)] & to_bit) {
+        sets[index_of(other)] &= ~to_bit;
+        hash ^= piece_key(other, m.to);
+    }
+    side_to_move = other;
+    hash ^= SIDE_TO_MOVE_KEY;
+    assert_consistent(*this);
+}
+
+std::optional<MoveError> Position::apply_move(Move m) {
+    if (const auto error = is_legal_move(m)) return error;
+    apply_legal_move(m);
+    return std::nullopt;
+}
+
+std::optional<Color> Position::outcome() const {
+    if (has_legal_move(*this)) return std::nullopt;
+    return opponent(side_to_move);
+}
+
+std::uint64_t hash_from_scratch(const Position& p) {
+    std::uint64_t h = side_key(p.side_to_move);
+    for (Color c : {Color::White, Color::Black}) {
+        Bitboard b = p.pieces(c);
+        while (b) h ^= piece_key(c, Square::from_index(pop_lowest_bit(b)));
+    }
+    return h;
+}
+
+void assert_consistent([[maybe_unused]] const Position& p) {
+    assert((p.sets[0] & p.sets[1]) == 0);
+    assert(p.hash == hash_from_scratch(p));
+}
+
+}  // namespace tovak
