@@ -11,7 +11,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_STAMP := build/.apt-updated
 
 .PRECIOUS: .venv/%/bin/python
-.PHONY: test cpp-test cpp-test-asan py-test bench deps-cpp deps-bench clean
+.PHONY: test cpp-test cpp-test-asan py-test bench deps-cpp deps-bench deps-py clean
 
 test: cpp-test cpp-test-asan py-test
 
@@ -29,6 +29,9 @@ deps-cpp:
 
 deps-bench:
 	$(call apt_install,libbenchmark-dev)
+
+deps-py:
+	$(call apt_install,librsvg2-bin)
 
 # --- C++ ----------------------------------------------------------------------
 CMAKE_TEST_FLAGS := -DTOVAK_BUILD_TESTS=ON -DTOVAK_BUILD_PYTHON=OFF -DTOVAK_WERROR=ON
@@ -53,7 +56,7 @@ cpp-test-asan: deps-cpp
 
 py-test: $(foreach v,$(PYTHON_VERSIONS),py-test-$(v))
 
-py-test-%: .venv/%/bin/python
+py-test-%: .venv/%/bin/python deps-py
 	.venv/$*/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py$* .
 	.venv/$*/bin/python -m pytest -q -p no:cacheprovider
 
