@@ -22,11 +22,12 @@ inline Bitboard rotate_half_turn(Bitboard b) {
 // rank edge are masked off. The half turn does not depend on the pivot, so
 // callers that reflect one set through many pivots turn it once.
 struct PivotShift {
-    Bitboard on_board;   // squares whose image lands on the board
+    Bitboard on_board;    // squares whose image lands on the board
     std::uint8_t rotate;  // left rotation amount
 };
+// Indexed by px + 16 * py, which is also the pivot's spread index (below).
 constexpr std::array<PivotShift, 256> make_pivot_shifts() {
-    std::array<PivotShift, 256> table{};  // indexed by px + 16 * py
+    std::array<PivotShift, 256> table{};
     for (int px = 0; px <= 14; ++px) {
         for (int py = 0; py <= 14; ++py) {
             const int dx = px - 7;
@@ -34,7 +35,8 @@ constexpr std::array<PivotShift, 256> make_pivot_shifts() {
             Bitboard mask = 0;
             for (int f = 0; f < 8; ++f)
                 for (int r = 0; r < 8; ++r)
-                    if (f - dx >= 0 && f - dx <= 7 && r - dy >= 0 && r - dy <= 7) mask |= bit_of(f + 8 * r);
+                    if (f - dx >= 0 && f - dx <= 7 && r - dy >= 0 && r - dy <= 7)
+                        mask |= bit_of(f + 8 * r);
             table[px + 16 * py] = PivotShift{mask, static_cast<std::uint8_t>((dx + 8 * dy) & 63)};
         }
     }
@@ -46,60 +48,20 @@ inline Bitboard shift_turned(Bitboard turned, int px, int py) {
     const PivotShift& s = PIVOT_SHIFTS[px + 16 * py];
     return std::rotl(turned, s.rotate) & s.on_board;
 }
-inline Bitboard reflect_through(Bitboard b, int px, int py) { return shift_turned(rotate_half_turn(b), px, py); }
-
-// Squares of a set in ascending order, with coordinates, for the pair loop.
-struct SquareCoords {
-    std::uint8_t count = 0;
-    std::uint8_t file[64];
-    std::uint8_t rank[64];
-};
-inline void list_squares(Bitboard b, SquareCoords& out) {
-    int n = 0;
-    while (b) {
-        const int i = pop_lowest_bit(b);
-        out.file[n] = static_cast<std::uint8_t>(i & 7);
-        out.rank[n] = static_cast<std::uint8_t>(i >> 3);
-        ++n;
-    }
-    out.count = static_cast<std::uint8_t>(n);
+inline Bitboard reflect_through(Bitboard b, int px, int py) {
+    return shift_turned(rotate_half_turn(b), px, py);
 }
 
-// Calls visit(px, py, targets) for every pivot of a pair of `own` squares, in
-// the order in which the lexicographic pair loop first reaches it, with the
-// non-own squares that own pieces reach through it (possibly none). Stops
-// early when visit returns false.
-template <typename Visit>
-inline void for_each_new_pivot(Bitboard own, Visit&& visit) {
-    SquareCoords s;
-    list_squares(own, s);
-    std::uint64_t seen[4] = {0, 0, 0, 0};  // 225 pivots
-    const Bitboard not_own = ~own;
-    const Bitboard turned_own = rotate_half_turn(own);
-    for (int i = 0; i + 1 < s.count; ++i) {
-        for (int j = i + 1; j < s.count; ++j) {
-            const int px = s.file[i] + s.file[j];
-            const int py = s.rank[i] + s.rank[j];
-            const int dense = px * 15 + py;
-            std::uint64_t& word = seen[dense >> 6];
-            const std::uint64_t bit = std::uint64_t{1} << (dense & 63);
-            if (word & bit) continue;
-            word |= bit;
-            const Bitboard targets = shift_turned(turned_own, px, py) & not_own;
-            if (!visit(px, py, targets)) return;
-        }
-    }
-}
-
-// The pivots of all pairs of distinct `own` squares, as a set, when the order
-// in which pairs reach them does not matter. A square (f, r) is spread to bit
-// f + 16 r of a 128-bit word, so the sum of two squares' spread indices is the
-// spread index of their pivot (file sums stay below 16: no carries). Shifting
-// the squares above `a` by a's index yields the pivots of a's pairs at once.
+// Pivots as bits. A square (f, r) is spread to bit f + 16 r of a 128-bit
+// word, so the sum of two squares' spread indices is the spread index of their
+// pivot (file sums stay below 16: no carries), and shifting the spread set of
+// some squares by a's spread index yields the pivots of all their pairs with a
+// at once. The spread index grows with the square index, so it orders pivots
+// as the pair loop's inner index does.
 // (__int128 is a GCC/Clang extension; both compilers we build with have it.)
 __extension__ typedef unsigned __int128 Uint128;
 struct PivotSet {
-    Uint128 low = 0;   // pivot spread indices 0..127
+    Uint128 low = 0;   // spread indices 0..127
     Uint128 high = 0;  // 128..255 (only up to 238 occur)
 };
 inline Uint128 spread_ranks(Bitboard b) {
@@ -109,52 +71,110 @@ inline Uint128 spread_ranks(Bitboard b) {
     };
     return (static_cast<Uint128>(spread_half(b >> 32)) << 64) | spread_half(b & 0xffffffffULL);
 }
-inline PivotSet pair_pivots(Bitboard own) {
+inline int spread_index(int square) { return (square & 7) + 16 * (square >> 3); }
+// The pivots of `a` paired with each square of the spread set `partners`.
+inline PivotSet shifted_by(Uint128 partners, int a_spread) {
     PivotSet set;
-    Uint128 above = spread_ranks(own);
-    Bitboard rest = own;
-    while (rest) {
-        const int sq = pop_lowest_bit(rest);
-        const int shift = (sq & 7) + 16 * (sq >> 3);
-        above &= ~(static_cast<Uint128>(1) << shift);  // pairs with later squares only
-        set.low |= above << shift;
-        if (shift) set.high |= above >> (128 - shift);
-    }
+    set.low = partners << a_spread;
+    if (a_spread) set.high = partners >> (128 - a_spread);
     return set;
 }
+
+// Calls visit(px, py) for each pivot of the set in ascending spread order;
+// stops and returns false as soon as visit does.
 template <typename Visit>
-inline void for_each_pivot_unordered(Bitboard own, Visit&& visit) {
-    const PivotSet set = pair_pivots(own);
-    const Bitboard not_own = ~own;
-    const Bitboard turned_own = rotate_half_turn(own);
-    const std::uint64_t words[4] = {static_cast<std::uint64_t>(set.low), static_cast<std::uint64_t>(set.low >> 64),
-                                    static_cast<std::uint64_t>(set.high),
-                                    static_cast<std::uint64_t>(set.high >> 64)};
+inline bool visit_pivots(const PivotSet& set, Visit&& visit) {
+    const std::uint64_t words[4] = {
+        static_cast<std::uint64_t>(set.low), static_cast<std::uint64_t>(set.low >> 64),
+        static_cast<std::uint64_t>(set.high), static_cast<std::uint64_t>(set.high >> 64)};
     for (int w = 0; w < 4; ++w) {
         std::uint64_t bits = words[w];
         while (bits) {
             const int spread = 64 * w + pop_lowest_bit(bits);
-            const int px = spread & 15;
-            const int py = spread >> 4;
-            const Bitboard targets = shift_turned(turned_own, px, py) & not_own;
-            if (!visit(px, py, targets)) return;
+            if (!visit(spread & 15, spread >> 4)) return false;
         }
+    }
+    return true;
+}
+
+// Calls visit(px, py, targets) for every pivot of a pair of `own` squares, in
+// the order in which the rules' lexicographic pair loop first reaches it, with
+// the non-own squares that own pieces reach through it (possibly none). Stops
+// early when visit returns false.
+//
+// For one first square S[i], the pairs (S[i], S[j]), j > i ascending, have
+// distinct pivots in ascending spread order. So the inner loop over j is one
+// shift of the spread set of the later squares, and the pivots it reaches
+// first are that set minus those already reached from earlier first squares.
+template <typename Visit>
+inline void for_each_new_pivot(Bitboard own, Visit&& visit) {
+    const Bitboard not_own = ~own;
+    const Bitboard turned_own = rotate_half_turn(own);
+    Uint128 later = spread_ranks(own);
+    PivotSet seen;
+    Bitboard rest = own;
+    while (rest) {
+        const int a_spread = spread_index(pop_lowest_bit(rest));
+        later &= ~(static_cast<Uint128>(1) << a_spread);
+        if (!later) return;  // the last square starts no pair
+        PivotSet fresh = shifted_by(later, a_spread);
+        fresh.low &= ~seen.low;
+        fresh.high &= ~seen.high;
+        seen.low |= fresh.low;
+        seen.high |= fresh.high;
+        const bool go_on = visit_pivots(fresh, [&](int px, int py) {
+            return visit(px, py, shift_turned(turned_own, px, py) & not_own);
+        });
+        if (!go_on) return;
     }
 }
 
-// Emits (origin, target) for each target in `targets` by ascending origin.
+// The same pivots when the order does not matter: all of them as one set.
+template <typename Visit>
+inline void for_each_pivot_unordered(Bitboard own, Visit&& visit) {
+    PivotSet set;
+    Uint128 later = spread_ranks(own);
+    Bitboard rest = own;
+    while (rest) {
+        const int a_spread = spread_index(pop_lowest_bit(rest));
+        later &= ~(static_cast<Uint128>(1) << a_spread);
+        const PivotSet pairs = shifted_by(later, a_spread);
+        set.low |= pairs.low;
+        set.high |= pairs.high;
+    }
+    const Bitboard not_own = ~own;
+    const Bitboard turned_own = rotate_half_turn(own);
+    visit_pivots(set, [&](int px, int py) {
+        return visit(px, py, shift_turned(turned_own, px, py) & not_own);
+    });
+}
+
+// Appends (origin, target) for each target in `targets`, by ascending origin.
+// Origin and target indices sum to px + 8 py, so ascending origins are
+// descending targets: the run is written from its last slot back, and no
+// origin set is ever computed.
 inline void emit_moves(int px, int py, Bitboard targets, MoveList& out) {
-    Bitboard origins = reflect_through(targets, px, py);
-    const int sum = px + 8 * py;  // origin index + target index
-    while (origins) {
-        const int from = pop_lowest_bit(origins);
-        out.push_back(Move{Square::from_index(from), Square::from_index(sum - from)});
+    const int sum = px + 8 * py;
+    std::size_t slot = out.size() + static_cast<std::size_t>(popcount(targets));
+    out.resize(slot);
+    Move* moves = out.begin();
+    while (targets) {
+        const int to = pop_lowest_bit(targets);
+        moves[--slot] = Move{Square::from_index(sum - to), Square::from_index(to)};
     }
 }
 
 }  // namespace
 
-Bitboard reflect_set(Bitboard b, Pivot pivot) { return reflect_through(b, pivot.file_twice, pivot.rank_twice); }
+Bitboard reflect_set(Bitboard b, Pivot pivot) {
+    // The shift table covers the pivots of on-board pairs (0..14 each way). A
+    // hand-built pivot beyond that reflects every square off the board, and
+    // must not index past the table.
+    if (pivot.file_twice < 0 || pivot.file_twice > 14 || pivot.rank_twice < 0 ||
+        pivot.rank_twice > 14)
+        return 0;
+    return reflect_through(b, pivot.file_twice, pivot.rank_twice);
+}
 
 void generate_legal_moves(const Position& p, MoveList& out) {
     out.clear();

@@ -32,6 +32,7 @@ std::string_view message(MoveError e);
 struct SupportingPivot {
     Pivot pivot;
     Square supports[2];
+    friend constexpr bool operator==(const SupportingPivot&, const SupportingPivot&) = default;
 };
 
 struct Position {
