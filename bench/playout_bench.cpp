@@ -41,8 +41,10 @@ int main(int argc, char** argv) {
             ++plies;
         }
     }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("games %llu plies %llu seconds %.6f plies_per_second %.0f\n", static_cast<unsigned long long>(games),
-                static_cast<unsigned long long>(plies), seconds, seconds > 0 ? plies / seconds : 0.0);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::printf("games %llu plies %llu seconds %.6f plies_per_second %.0f\n",
+                static_cast<unsigned long long>(games), static_cast<unsigned long long>(plies),
+                seconds, seconds > 0 ? plies / seconds : 0.0);
     return 0;
 }

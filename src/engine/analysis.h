@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/position.h"
+#include "engine/clock.h"
 #include "engine/stats.h"
 
 namespace tovak::engine {
@@ -34,5 +35,15 @@ std::optional<RootResult> best_move(const Position& position, std::uint8_t depth
 // Iterative deepening to max_depth within the budget (always present; zero means
 // already expired). A budget that would overflow the clock means no deadline.
 AnalysisResult analyze_iterative(const Position& position, std::uint8_t max_depth, Duration budget);
+
+// The driver behind both: one table and one record of counters for the whole
+// call; without a budget a single root search at max_depth, with one an
+// iterative deepening 1..max_depth against the deadline (none for max_depth
+// 0); and when no search produced a line, the first ordered move with the
+// static score. The clock is read only when a budget is given. Built for
+// SteadyClock and TickClock.
+template <typename Clock>
+AnalysisResult analyze(const Position& position, std::uint8_t max_depth, std::optional<Duration> budget,
+                       Clock& clock);
 
 }  // namespace tovak::engine

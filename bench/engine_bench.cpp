@@ -1,0 +1,223 @@
+// Search engine timings against the literal reference engine of the tests,
+// registered side by side so both run in the same conditions:
+//   search/...    every signature position analysed to depth 4; throughput
+//                 in nodes plus quiescence nodes per second (both engines
+//                 search exactly the same trees, which is checked here too)
+//   evaluate/...  static evaluation calls per second
+// At the end the fast/reference throughput ratios are printed (absolute
+// times on a shared machine are noise; ratios measured in one run are not).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/position.h"
+#include "core_positions_support.h"
+#include "engine/analysis.h"
+#include "engine/evaluate.h"
+#include "engine_reference_support.h"
+#include "engine_signature_support.h"
+
+namespace tovak {
+namespace {
+
+constexpr int SEARCH_DEPTH = 4;
+constexpr engine::Duration LONG_BUDGET{1'000'000, 0};  // 10^9 ms, as the signature
+
+const std::vector<Position>& signature_positions() {
+    static const std::vector<Position> positions = [] {
+        std::vector<Position> out;
+        for (const signature::NamedPosition& p : signature::signature_positions()) out.push_back(p.position);
+        return out;
+    }();
+    return positions;
+}
+
+// Every fourth state of eight seeded random games, for the evaluation.
+const std::vector<Position>& game_positions() {
+    static const std::vector<Position> positions = [] {
+        std::vector<Position> out;
+        for (std::uint64_t seed = 0; seed < 8; ++seed) {
+            const samples::RandomGame game = samples::random_game(0xe7a10000u + seed, 400);
+            for (std::size_t i = 0; i < game.states.size(); i += 4) out.push_back(game.states[i]);
+        }
+        return out;
+    }();
+    return positions;
+}
+
+std::uint64_t searched(const engine::SearchStats& s) { return s.nodes + s.quiescence_nodes; }
+
+// One pass of the fast engine: its node count is what the reference must match.
+std::uint64_t iterative_nodes_fast() {
+    std::uint64_t nodes = 0;
+    for (const Position& p : signature_positions())
+        nodes += searched(engine::analyze_iterative(p, SEARCH_DEPTH, LONG_BUDGET).stats);
+    return nodes;
+}
+
+void report_nodes(benchmark::State& state, std::uint64_t per_pass, std::uint64_t expected) {
+    if (per_pass != expected) state.SkipWithError("the two engines searched different trees");
+    state.counters["nodes_per_s"] =
+        benchmark::Counter(static_cast<double>(per_pass), benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// --- search: iterative deepening with the signature's budget (the deadline is tested throughout) ---
+
+void search_iterative_fast(benchmark::State& state) {
+    std::uint64_t per_pass = 0;
+    for (auto _ : state) {
+        per_pass = 0;
+        for (const Position& p : signature_positions())
+            per_pass += searched(engine::analyze_iterative(p, SEARCH_DEPTH, LONG_BUDGET).stats);
+    }
+    report_nodes(state, per_pass, iterative_nodes_fast());
+}
+
+void search_iterative_reference(benchmark::State& state) {
+    std::uint64_t per_pass = 0;
+    for (auto _ : state) {
+        per_pass = 0;
+        for (const Position& p : signature_positions())
+            per_pass += searched(
+                reference_engine::analyze(p, SEARCH_DEPTH, reference_engine::Deadline::at_test(std::nullopt)).stats);
+    }
+    report_nodes(state, per_pass, iterative_nodes_fast());
+}
+
+// --- search: one fixed-depth root search, no deadline -------------------------------------------
+
+std::uint64_t fixed_nodes_fast() {
+    std::uint64_t nodes = 0;
+    engine::TickClock unused;
+    for (const Position& p : signature_positions())
+        nodes += searched(engine::analyze(p, SEARCH_DEPTH, std::nullopt, unused).stats);
+    return nodes;
+}
+
+void search_fixed_fast(benchmark::State& state) {
+    std::uint64_t per_pass = 0;
+    engine::TickClock unused;  // never read without a budget
+    for (auto _ : state) {
+        per_pass = 0;
+        for (const Position& p : signature_positions())
+            per_pass += searched(engine::analyze(p, SEARCH_DEPTH, std::nullopt, unused).stats);
+    }
+    report_nodes(state, per_pass, fixed_nodes_fast());
+}
+
+void search_fixed_reference(benchmark::State& state) {
+    std::uint64_t per_pass = 0;
+    for (auto _ : state) {
+        per_pass = 0;
+        for (const Position& p : signature_positions())
+            per_pass += searched(reference_engine::analyze(p, SEARCH_DEPTH, std::nullopt).stats);
+    }
+    report_nodes(state, per_pass, fixed_nodes_fast());
+}
+
+// --- evaluate --------------------------------------------------------------------------------------
+
+template <typename Evaluate>
+void time_evaluate(benchmark::State& state, const std::vector<Position>& positions, Evaluate&& evaluate) {
+    for (auto _ : state) {
+        for (const Position& p : positions) benchmark::DoNotOptimize(evaluate(p));
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(positions.size()));
+}
+
+const std::vector<Position>& initial_only() {
+    static const std::vector<Position> positions(64, Position::initial());
+    return positions;
+}
+
+std::int32_t fast_evaluate(const Position& p) { return engine::evaluate(p); }
+std::int32_t reference_evaluate(const Position& p) { return reference_engine::evaluate(p); }
+
+void evaluate_initial_fast(benchmark::State& state) { time_evaluate(state, initial_only(), fast_evaluate); }
+void evaluate_initial_reference(benchmark::State& state) {
+    time_evaluate(state, initial_only(), reference_evaluate);
+}
+void evaluate_games_fast(benchmark::State& state) { time_evaluate(state, game_positions(), fast_evaluate); }
+void evaluate_games_reference(benchmark::State& state) {
+    time_evaluate(state, game_positions(), reference_evaluate);
+}
+
+// --- ratios ------------------------------------------------------------------------------------------
+
+// The console report, then for every benchmark registered as "<name>/fast"
+// and "<name>/reference": the reference's CPU time over the fast CPU time,
+// which is the fast engine's throughput over the reference's (both do the
+// same work per iteration), and the fast CPU time per item.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
+            // CPU time: on a shared machine the wall clock also counts the
+            // time other processes held the core. Names lose the suffixes
+            // the library adds ("/iterations:1").
+            std::string name = run.benchmark_name();
+            if (const std::size_t suffix = name.find("/iterations:"); suffix != std::string::npos) name.erase(suffix);
+            seconds_[name] =
+                run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        }
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("\nfast throughput / reference throughput (reference CPU time / fast CPU time), same run:\n");
+        for (const auto& [name, fast_seconds] : seconds_) {
+            const std::size_t at = name.find("/fast");
+            if (at == std::string::npos) continue;
+            std::string partner = name;
+            partner.replace(at, 5, "/reference");
+            const auto found = seconds_.find(partner);
+            if (found == seconds_.end() || fast_seconds <= 0) continue;
+            std::string label = name;
+            label.erase(at, 5);
+            std::printf("  %-20s %8.1fx\n", label.c_str(), found->second / fast_seconds);
+        }
+        const auto initial = seconds_.find("evaluate_initial/fast");
+        if (initial != seconds_.end())
+            std::printf("\nevaluate on the initial position: %.3f us per call (fast engine, CPU time)\n",
+                        initial->second * 1e6 / static_cast<double>(initial_only().size()));
+        std::fflush(stdout);
+    }
+
+private:
+    std::map<std::string, double> seconds_;
+};
+
+void register_benchmarks() {
+    using benchmark::RegisterBenchmark;
+    RegisterBenchmark("search_iterative/fast", search_iterative_fast)->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("search_iterative/reference", search_iterative_reference)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+    RegisterBenchmark("search_fixed/fast", search_fixed_fast)->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("search_fixed/reference", search_fixed_reference)->Unit(benchmark::kMillisecond)->Iterations(1);
+    RegisterBenchmark("evaluate_initial/fast", evaluate_initial_fast)->Unit(benchmark::kMicrosecond);
+    RegisterBenchmark("evaluate_initial/reference", evaluate_initial_reference)->Unit(benchmark::kMicrosecond);
+    RegisterBenchmark("evaluate_games/fast", evaluate_games_fast)->Unit(benchmark::kMicrosecond);
+    RegisterBenchmark("evaluate_games/reference", evaluate_games_reference)->Unit(benchmark::kMicrosecond);
+}
+
+}  // namespace
+}  // namespace tovak
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    tovak::register_benchmarks();
+    tovak::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,91 @@
+"""Argument types and the parser class shared by the subcommands.
+
+Every bad argument becomes one line on stderr and exit status 2: the parser
+never prints a usage block or a traceback.
+"""
+
+from __future__ import annotations
+
+import argparse
+import sys
+from collections.abc import Callable
+from typing import Literal, NoReturn
+
+from tovak.engine import MAX_DEPTH, NO_TIME_LIMIT_MS
+from tovak.notation import from_text, to_text
+
+USAGE_ERROR = 2
+
+
+class CommandError(Exception):
+    """A failure to report as one line on stderr, with an exit status."""
+
+    def __init__(self, message: str, status: int = 1):
+        super().__init__(message)
+        self.status = status
+
+
+class Parser(argparse.ArgumentParser):
+    """An argument parser whose errors are a single line naming the fix."""
+
+    def error(self, message: str) -> NoReturn:
+        sys.stderr.write(f"{self.prog}: error: {message} (see '{self.prog} --help')\n")
+        raise SystemExit(USAGE_ERROR)
+
+
+def bounded_int(name: str, low: int, high: int | None = None) -> Callable[[str], int]:
+    """An argparse type: a decimal integer in low..high (no upper bound when None)."""
+
+    def convert(text: str) -> int:
+        try:
+            value = int(text, 10)
+        except ValueError:
+            raise argparse.ArgumentTypeError(f"{name} must be an integer, got {text!r}") from None
+        if value < low or (high is not None and value > high):
+            bounds = f"at least {low}" if high is None else f"from {low} to {high}"
+            raise argparse.ArgumentTypeError(f"{name} must be {bounds}, got {value}")
+        return value
+
+    return convert
+
+
+depth_arg = bounded_int("depth", 0, MAX_DEPTH)
+time_ms_arg = bounded_int("time", 0, NO_TIME_LIMIT_MS)
+
+
+def side_arg(text: str) -> Literal["white", "black"]:
+    folded = text.lower() if text.isascii() else text
+    if folded in ("white", "w"):
+        return "white"
+    if folded in ("black", "b"):
+        return "black"
+    raise argparse.ArgumentTypeError(f"side must be 'white' or 'black', got {text!r}")
+
+
+def position_arg(text: str) -> str:
+    """A position text, checked and returned in canonical form."""
+    try:
+        return to_text(from_text(text))
+    except ValueError as error:
+        raise argparse.ArgumentTypeError(f"bad position {text!r}: {error}") from None
+
+
+def add_search_options(parser: argparse.ArgumentParser, depth_help: str) -> None:
+    parser.add_argument("--depth", type=depth_arg, metavar="N", help=depth_help)
+    parser.add_argument(
+        "--time-ms",
+        type=time_ms_arg,
+        metavar="N",
+        help="time budget per search in milliseconds; the search deepens until it runs out "
+        "(results then depend on the machine's speed)",
+    )
+
+
+def add_style_option(parser: argparse.ArgumentParser) -> None:
+    parser.add_argument(
+        "--style",
+        choices=("discs", "letters"),
+        default="discs",
+        help="diagram style: discs (filled = White, hollow = Black) or letters (W, B); "
+        "default %(default)s",
+    )

@@ -1,0 +1,137 @@
+#pragma once
+// Move ordering: alpha-beta cuts off sooner when good moves come first. Every
+// move gets an ordering score (the table's hint move above all, then
+// captures, then long moves, then moves towards the centre). Lists are sorted
+// by score, best first; among equal scores the move generated later comes
+// first (the order of a stable ascending sort, reversed).
+
+#include <cassert>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "core/move.h"
+#include "core/move_list.h"
+#include "core/position.h"
+#include "engine/evaluate.h"
+#include "engine/pivot_grid.h"
+
+namespace tovak::engine {
+
+constexpr std::int32_t HINT_BONUS = 1000000;     // the move equals the hint move
+constexpr std::int32_t CAPTURE_BONUS = 100000;   // the destination holds a piece
+constexpr std::int32_t STEP_WEIGHT = 100;        // per file step plus rank step
+constexpr std::int32_t CENTRE_GAIN_WEIGHT = 10;  // per unit of centre gain
+constexpr std::size_t MAX_CAPTURES = 4;          // longest list capture_moves gives
+
+// The part of the ordering score that depends on the move alone: its length
+// in file plus rank steps and its centre gain. For from != to it lies in
+// 80..1400 (each step changes the centre distance by at most 2).
+constexpr std::int32_t move_shape_score(Square from, Square to) {
+    const int file_steps = from.file() > to.file() ? from.file() - to.file() : to.file() - from.file();
+    const int rank_steps = from.rank() > to.rank() ? from.rank() - to.rank() : to.rank() - from.rank();
+    return STEP_WEIGHT * (file_steps + rank_steps) + CENTRE_GAIN_WEIGHT * centre_gain(Move{from, to});
+}
+
+// The ordering score of the move from -> to. Reads only the occupancy sets:
+// a piece of either colour on `to` earns the capture bonus, so any capture
+// outranks any quiet move, and the hint outranks everything.
+inline std::int32_t move_ordering_score(const Position& position, Square from, Square to,
+                                        std::optional<Move> hint) {
+    std::int32_t score = move_shape_score(from, to);
+    if (hint && *hint == Move{from, to}) score += HINT_BONUS;
+    if (position.occupied() & bit_of(to.index)) score += CAPTURE_BONUS;
+    return score;
+}
+
+// At most MAX_CAPTURES moves, on the stack.
+class CaptureList {
+public:
+    void push_back(Move m) {
+        assert(size_ < MAX_CAPTURES);
+        moves_[size_++] = m;
+    }
+    void clear() { size_ = 0; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    const Move& operator[](std::size_t i) const { return moves_[i]; }
+    const Move* begin() const { return moves_; }
+    const Move* end() const { return moves_ + size_; }
+
+private:
+    Move moves_[MAX_CAPTURES];
+    std::size_t size_ = 0;
+};
+
+// The legal moves of a node handed out best first, without sorting them all:
+// most nodes of an alpha-beta search cut off after a few moves. The hint,
+// which outranks everything, comes first; then the captures, which outrank
+// every quiet move; the quiet moves are only looked at once the captures are
+// used up. Within a stage each move's ordering score is computed once and
+// packed with its place in the generation order into one 32-bit key; the
+// first few moves are found by scanning for the largest key, and a stage
+// that is asked for more sorts the rest once.
+//
+// Key layout, compared as an integer, largest first (keys are distinct):
+//   bits 31..20  ordering score without the hint: capture bit, then the
+//                move's shape score (80..1400, 11 bits)
+//   bits 19..0   place in the generation order: first pair's lower square
+//                (6 bits), pivot spread index px + 16 py (8), origin (6);
+//                the destination follows from pivot and origin
+class OrderedMoves {
+public:
+    // Moves of a stage found by scanning before the rest is sorted.
+    static constexpr int SCANNED_PICKS = 4;
+
+    // From the side to move's moves, which must outlive this list.
+    OrderedMoves(const SideMoves& us, std::optional<Move> hint);
+
+    // The next move, or none when all have been handed out.
+    std::optional<Move> next() {
+        if (hint_pending_) {
+            hint_pending_ = false;
+            return hint_;
+        }
+        if (size_ == 0) {
+            if (quiets_added_) return std::nullopt;
+            add_quiet_moves();
+            if (size_ == 0) return std::nullopt;
+        }
+        return decode(picks_ < SCANNED_PICKS ? take_largest() : take_from_sorted());
+    }
+
+    // Moves not yet handed out.
+    std::size_t remaining() const;
+
+private:
+    static Move decode(std::uint32_t key) {
+        const int from = static_cast<int>(key & 63);
+        const int pivot_spread = static_cast<int>((key >> 6) & 255);
+        const int to = ((pivot_spread & 15) - (from & 7)) + 8 * ((pivot_spread >> 4) - (from >> 3));
+        return Move{Square::from_index(from), Square::from_index(to)};
+    }
+    // The keys of the stage's moves, the hint left out.
+    void add_captures();
+    void add_quiet_moves();
+    std::uint32_t take_largest();
+    std::uint32_t take_from_sorted();
+
+    const SideMoves& us_;
+    std::uint32_t keys_[MAX_MOVES];
+    std::size_t size_ = 0;  // keys of the current stage
+    bool quiets_added_ = false;
+    int picks_ = 0;
+    std::optional<Move> hint_;  // the hint when it is a legal move: left out of the stages
+    bool hint_pending_ = false;
+};
+
+// Every legal move of the position, best first.
+void ordered_moves(const Position& position, std::optional<Move> hint, MoveList& out);
+
+// The best MAX_CAPTURES capturing moves of the side to move, best first: the
+// head of the sorted list of all its captures (the hint counts before the cut).
+void capture_moves(const Position& position, std::optional<Move> hint, CaptureList& out);
+// The same from the side to move's moves, already laid out.
+void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& out);
+
+}  // namespace tovak::engine

@@ -1,0 +1,125 @@
+#include "engine/quiescence.h"
+
+#include <algorithm>
+
+#include "engine/evaluate.h"
+#include "engine/ordering.h"
+#include "engine/pivot_grid.h"
+
+namespace tovak::engine {
+namespace {
+
+// One quiescence node; `known` holds the side to move's moves when the caller
+// has them, else they are laid out once the table has not answered.
+template <typename Clock>
+std::optional<std::int32_t> quiescence_node(const Position& position, const SideMoves* known, const std::int32_t alpha,
+                                            const std::int32_t beta, const std::uint8_t ply,
+                                            TranspositionTable& table, const Deadline<Clock>& deadline,
+                                            SearchStats& stats) {
+    // 1. Count the node, also one that returns at once.
+    ++stats.quiescence_nodes;
+    // 2. Deadline.
+    if (deadline.passed()) return std::nullopt;
+    // 3. Only entries of depth 0 answer here; the main search's deeper entries
+    //    give no score. A table answer is returned as stored, even outside
+    //    the window, and nothing is written.
+    std::int32_t a = alpha;
+    std::int32_t b = beta;
+    const TtEntry* entry = table.find(position.hash);
+    if (entry != nullptr && entry->depth == 0) {
+        switch (entry->bound()) {
+            case Bound::Exact: return entry->score;
+            case Bound::LowerBound: a = std::max(alpha, entry->score); break;
+            case Bound::UpperBound: b = std::min(beta, entry->score); break;
+        }
+        if (a >= b) return entry->score;
+    }
+    const std::optional<Move> hint = entry != nullptr ? entry->best_move() : std::nullopt;
+    auto store = [&](std::int32_t score, Bound bound, std::optional<Move> best_move) {
+        table.insert(position.hash, TtEntry::make(position.hash, score, 0, bound, best_move));
+    };
+    // 4. Stand-pat.
+    std::optional<SideMoves> laid_out;
+    if (known == nullptr)
+        laid_out.emplace(position.pieces(position.side_to_move), position.pieces(opponent(position.side_to_move)));
+    const SideMoves& us = known != nullptr ? *known : *laid_out;
+    const SideCounts ours = count_moves(us);
+    const std::int32_t stand_pat = evaluate(us, ours);
+    // 5. Ply cap: the stand-pat, whatever the window.
+    if (ply >= QUIESCENCE_MAX_PLY) {
+        store(stand_pat, Bound::Exact, std::nullopt);
+        return stand_pat;
+    }
+    // 6. Stand-pat cut-off: fail hard at beta.
+    if (stand_pat >= b) {
+        store(b, Bound::LowerBound, std::nullopt);
+        return b;
+    }
+    // 7. The floor.
+    std::int32_t best = std::max(a, stand_pat);
+    std::optional<Move> best_move;
+    // 8. The best four captures, the hint (from the entry of step 3, whatever
+    //    its depth) first.
+    CaptureList captures;
+    if (ours.captures > 0) capture_moves(us, hint, captures);
+    // 9. Search the captures.
+    for (const Move capture : captures) {
+        // 9.1 Deadline.
+        if (deadline.passed()) return std::nullopt;
+        // 9.2 A capture that cannot raise the score even with the margin is skipped.
+        if (stand_pat + DELTA_MARGIN + PRUNING_CENTRE_WEIGHT * centre_gain(capture) <= best) continue;
+        // 9.3 Generated captures are legal.
+        Position child = position;
+        child.apply_legal_move(capture);
+        table.prefetch(child.hash);
+        // 9.4 The child with the window turned round.
+        const std::optional<std::int32_t> reply =
+            quiescence_node(child, nullptr, -b, -best, static_cast<std::uint8_t>(ply + 1), table, deadline, stats);
+        if (!reply) return std::nullopt;
+        // 9.5
+        const std::int32_t value = -*reply;
+        // 9.6 Cut-off: fail hard at beta.
+        if (value >= b) {
+            store(b, Bound::LowerBound, capture);
+            return b;
+        }
+        // 9.7 Strictly better only: equal values keep the earlier capture.
+        if (value > best) {
+            best = value;
+            best_move = capture;
+        }
+    }
+    // 10. Classified against the window this call was given, not the narrowed one.
+    const Bound bound = best >= beta ? Bound::LowerBound : best > alpha ? Bound::Exact : Bound::UpperBound;
+    store(best, bound, best_move);
+    return best;
+}
+
+}  // namespace
+
+template <typename Clock>
+std::optional<std::int32_t> quiescence(const Position& position, std::int32_t alpha, std::int32_t beta,
+                                       std::uint8_t ply, TranspositionTable& table, const Deadline<Clock>& deadline,
+                                       SearchStats& stats) {
+    return quiescence_node(position, nullptr, alpha, beta, ply, table, deadline, stats);
+}
+
+template <typename Clock>
+std::optional<std::int32_t> quiescence(const Position& position, const SideMoves& us, std::int32_t alpha,
+                                       std::int32_t beta, std::uint8_t ply, TranspositionTable& table,
+                                       const Deadline<Clock>& deadline, SearchStats& stats) {
+    return quiescence_node(position, &us, alpha, beta, ply, table, deadline, stats);
+}
+
+#define TOVAK_INSTANTIATE_QUIESCENCE(Clock)                                                                    \
+    template std::optional<std::int32_t> quiescence<Clock>(const Position&, std::int32_t, std::int32_t,         \
+                                                           std::uint8_t, TranspositionTable&,                   \
+                                                           const Deadline<Clock>&, SearchStats&);               \
+    template std::optional<std::int32_t> quiescence<Clock>(const Position&, const SideMoves&, std::int32_t,     \
+                                                           std::int32_t, std::uint8_t, TranspositionTable&,     \
+                                                           const Deadline<Clock>&, SearchStats&);
+TOVAK_INSTANTIATE_QUIESCENCE(SteadyClock)
+TOVAK_INSTANTIATE_QUIESCENCE(TickClock)
+#undef TOVAK_INSTANTIATE_QUIESCENCE
+
+}  // namespace tovak::engine
