@@ -1,27 +1,8 @@
 #include "engine/ordering.h"
 
 #include <algorithm>
-#include <cassert>
-#include <functional>
-
 
 namespace tovak::engine {
-namespace {
-
-// A move's place in the sorted order as one integer, largest first: the
-// ordering score (positive and below 2^21 for from != to) above the
-// generation key, so that equal scores put the later-generated move first.
-inline std::uint64_t sort_key(std::int32_t score, std::uint32_t generation) {
-    assert(score > 0);
-    return static_cast<std::uint64_t>(score) << 32 | generation;
-}
-
-inline Move move_of(std::uint64_t key) {
-    return Move{Square::from_index(static_cast<int>((key >> 6) & 63)), Square::from_index(static_cast<int>(key & 63))};
-}
-
-}  // namespace
-
 namespace {
 
 // move_shape_score for every pair of squares (0 for from = to), 8 KiB.
@@ -40,22 +21,31 @@ constexpr ShapeScores make_shape_scores() {
 constexpr ShapeScores SHAPE_SCORES = make_shape_scores();
 static_assert(SHAPE_SCORES.scores[7][16] == 940);  // h1-a3: 9 steps, centre gain 14 - 10
 
-}  // namespace
+constexpr std::uint32_t CAPTURE_BIT = 1u << 11;
 
-namespace {
+inline std::uint32_t score_bits(bool capture, int from, int to) {
+    return (capture ? CAPTURE_BIT : 0) | SHAPE_SCORES.scores[from][to];
+}
 
-inline std::uint32_t stage_key(std::uint32_t capture_bit, int first_lower, int from, int to) {
+// The key of detail::move_of_key's layout.
+inline std::uint32_t key_of(std::uint32_t score, int first_lower, int from, int to) {
     const int pivot_spread = (from & 7) + (to & 7) + 16 * ((from >> 3) + (to >> 3));
-    const std::uint32_t score = capture_bit | SHAPE_SCORES.scores[from][to];
     return score << 20 | static_cast<std::uint32_t>(first_lower) << 14 | static_cast<std::uint32_t>(pivot_spread) << 6 |
            static_cast<std::uint32_t>(from);
 }
 
+// Whether `m` is a legal move of the side.
+inline bool is_move_of(const SideMoves& us, Move m) {
+    return (us.own & bit_of(m.from.index)) && (us.destinations(m.from.index) & bit_of(m.to.index));
+}
+
 }  // namespace
+
+// --- OrderedMoves -------------------------------------------------------------
 
 OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(us) {
     // A hint that is not a legal move matches nothing.
-    if (hint && (us.own & bit_of(hint->from.index)) && (us.destinations(hint->from.index) & bit_of(hint->to.index))) {
+    if (hint && is_move_of(us, *hint)) {
         hint_ = hint;
         hint_pending_ = true;
     }
@@ -83,7 +73,7 @@ void OrderedMoves::add_captures() {
             if (hint_ && hint_->from.index == from && hint_->to.index == to) continue;
             if (!first_pairs) first_pairs.emplace(us_.own);
             const int lower = first_pairs->lower((from & 7) + (to & 7), (from >> 3) + (to >> 3));
-            keys_[n++] = stage_key(1u << 11, lower, from, to);
+            keys_[n++] = key_of(score_bits(true, from, to), lower, from, to);
         }
     }
     size_ = n;
@@ -100,7 +90,7 @@ void OrderedMoves::add_quiet_moves() {
             const int to = pop_lowest_bit(targets);
             if (hint_ && hint_->from.index == from && hint_->to.index == to) continue;
             const int pivot_spread = (from & 7) + (to & 7) + 16 * ((from >> 3) + (to >> 3));
-            keys_[n++] = stage_key(0, first_lower[pivot_spread], from, to);
+            keys_[n++] = key_of(score_bits(false, from, to), first_lower[pivot_spread], from, to);
         }
     }
     size_ = n;
@@ -129,6 +119,8 @@ std::uint32_t OrderedMoves::take_from_sorted() {
     return keys_[--size_];
 }
 
+// --- Lists ----------------------------------------------------------------------
+
 void ordered_moves(const Position& position, std::optional<Move> hint, MoveList& out) {
     const Color mover = position.side_to_move;
     const SideMoves us(position.pieces(mover), position.pieces(opponent(mover)));
@@ -138,32 +130,35 @@ void ordered_moves(const Position& position, std::optional<Move> hint, MoveList&
 }
 
 void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& out) {
-    // The best four keys are kept in descending order while the captures are
-    // visited. Captures are few, so the first pair of each one's pivot is
-    // found directly instead of through a table of all pivots.
+    // A hint that is a legal capture leads; the best of the other captures
+    // fill the list, their keys kept in descending order while the captures
+    // are visited.
     out.clear();
-    std::uint64_t best[MAX_CAPTURES];
+    const bool hint_leads = hint && (us.enemy & bit_of(hint->to.index)) && is_move_of(us, *hint);
+    if (hint_leads) out.push_back(*hint);
+    const std::size_t room = MAX_CAPTURES - out.size();
+    std::uint32_t best[MAX_CAPTURES];
     std::size_t kept = 0;
-    std::optional<FirstPairs> first_pairs;  // laid out at the first capture
+    std::optional<FirstPairs> first_pairs;  // laid out at the first capture that needs it
     for (Bitboard origins = us.own; origins;) {
         const int from = pop_lowest_bit(origins);
         for (Bitboard targets = us.destinations(from) & us.enemy; targets;) {
             const int to = pop_lowest_bit(targets);
-            const Move m{Square::from_index(from), Square::from_index(to)};
-            const std::int32_t score =
-                move_shape_score(m.from, m.to) + CAPTURE_BONUS + (hint && *hint == m ? HINT_BONUS : 0);
-            // A score below the fourth best cannot make the list, whatever its place in the order.
-            if (kept == MAX_CAPTURES && static_cast<std::uint64_t>(score) < best[kept - 1] >> 32) continue;
+            if (hint_leads && hint->from.index == from && hint->to.index == to) continue;
+            // A score below that of the last kept key cannot make the list,
+            // whatever its place in the generation order.
+            const std::uint32_t score = score_bits(true, from, to);
+            if (kept == room && score < best[kept - 1] >> 20) continue;
             if (!first_pairs) first_pairs.emplace(us.own);
-            const int lower = first_pairs->lower((from & 7) + (to & 7), (from >> 3) + (to >> 3));
-            const std::uint64_t key = sort_key(score, generation_key(lower, from, to));
-            if (kept == MAX_CAPTURES && key < best[kept - 1]) continue;
-            std::size_t i = kept < MAX_CAPTURES ? kept++ : kept - 1;
+            const std::uint32_t key =
+                key_of(score, first_pairs->lower((from & 7) + (to & 7), (from >> 3) + (to >> 3)), from, to);
+            if (kept == room && key < best[kept - 1]) continue;
+            std::size_t i = kept < room ? kept++ : kept - 1;
             for (; i > 0 && best[i - 1] < key; --i) best[i] = best[i - 1];
             best[i] = key;
         }
     }
-    for (std::size_t i = 0; i < kept; ++i) out.push_back(move_of(best[i]));
+    for (std::size_t i = 0; i < kept; ++i) out.push_back(detail::move_of_key(best[i]));
 }
 
 void capture_moves(const Position& position, std::optional<Move> hint, CaptureList& out) {

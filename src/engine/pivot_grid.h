@@ -17,7 +17,7 @@
 #include <bit>
 #include <cstdint>
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
 #include <emmintrin.h>
 #endif
 
@@ -51,7 +51,7 @@ constexpr Bitboard reflections_portable(const PivotGrid& grid, int file, int ran
 // The same set: rows rank..rank+7 hold the target ranks 0..7; shifting each
 // row right by `file` leaves the target files in its low byte.
 inline Bitboard reflections(const PivotGrid& grid, int file, int rank) {
-#if defined(__SSE2__)
+#if defined(__SSE2__) && defined(__x86_64__)
     __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(grid.rows + rank));
     window = _mm_srl_epi16(window, _mm_cvtsi32_si128(file));
     window = _mm_and_si128(window, _mm_set1_epi16(0x00ff));
@@ -153,15 +153,5 @@ private:
     Bitboard own_;
     Bitboard turned_;  // own with square i moved to 63 - i
 };
-
-// A move's place in the rules' generation order: moves come grouped by the
-// first pair supporting them (lower square, then pivot, which orders the
-// upper squares of one lower square), and by origin within a group. Grows
-// with the generation index; 26 bits, the move itself in the low 12.
-constexpr std::uint32_t generation_key(int first_lower, int from, int to) {
-    const int pivot_spread = (from & 7) + (to & 7) + 16 * ((from >> 3) + (to >> 3));
-    return static_cast<std::uint32_t>(first_lower) << 20 | static_cast<std::uint32_t>(pivot_spread) << 12 |
-           static_cast<std::uint32_t>(from) << 6 | static_cast<std::uint32_t>(to);
-}
 
 }  // namespace tovak::engine

@@ -93,8 +93,8 @@ PyTypeObject* create_position_type() {
     PyRef dict(PyType_GetDict(type_object));
     if (!dict || PyDict_SetItemString(dict.get(), "__doc__", Py_None) < 0) return nullptr;
     // The interpreter spells a class of "builtins" by its tp_name in reprs and
-    // messages, as it does for int; drop the prefix that only the spec needed.
-    // (The name buffer made from the spec is still freed with the type.)
+    // messages, as it does for int; drop the prefix that only PyType_Spec needed.
+    // (The name buffer copied from the PyType_Spec is still freed with the type.)
     type_object->tp_name = "Position";
     PyType_Modified(type_object);
     return reinterpret_cast<PyTypeObject*>(type.release());

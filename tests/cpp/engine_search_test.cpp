@@ -3,6 +3,7 @@
 // recursion, and agreement with the literal engine on many positions.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include "core_reference_support.h"
 #include "engine/analysis.h"
@@ -207,17 +208,42 @@ TEST(Analysis, SameAnalysisTwiceGivesTheSameResult) {
     }
 }
 
-TEST(Analysis, DepthTwoHundredFiftyFiveRecursesSafely) {
+// Runs `body` on a thread with a stack of `bytes`.
+template <typename Body>
+void run_with_stack(std::size_t bytes, Body body) {
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, bytes), 0);
+    pthread_t thread;
+    auto trampoline = [](void* argument) -> void* {
+        (*static_cast<Body*>(argument))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, trampoline, &body), 0);
+    ASSERT_EQ(pthread_join(thread, nullptr), 0);
+    pthread_attr_destroy(&attributes);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr std::size_t DEEP_SEARCH_STACK = 8u << 20;  // redzones make every frame larger
+#else
+constexpr std::size_t DEEP_SEARCH_STACK = 2u << 20;  // a main search frame takes about 4.4 KiB
+#endif
+
+TEST(Analysis, DepthTwoHundredFiftyFiveFitsInASmallStack) {
     // Two trios on the first and last rank: each slides along its own rank
     // for ever, so every line of play is 255 plies long and no piece is ever
     // taken. The deadline stops the search after the first line has been
     // followed to the bottom (quiescence was reached).
     const Position p = position_from("a1 b1 c1", "f8 g8 h8", Color::White);
-    TranspositionTable table(TABLE_BUCKETS);
     SearchStats stats;
-    TickClock clock;
-    const auto deadline = Deadline<TickClock>::after(clock, Duration{3000, 0});
-    const std::optional<RootResult> r = best_move_with_table(p, 255, table, deadline, stats);
+    std::optional<RootResult> r;
+    run_with_stack(DEEP_SEARCH_STACK, [&] {
+        TranspositionTable table(TABLE_BUCKETS);
+        TickClock clock;
+        const auto deadline = Deadline<TickClock>::after(clock, Duration{3000, 0});
+        r = best_move_with_table(p, 255, table, deadline, stats);
+    });
     EXPECT_FALSE(r.has_value());  // not even the first root move completes
     EXPECT_TRUE(stats.timed_out);
     EXPECT_GE(stats.nodes, 255u);

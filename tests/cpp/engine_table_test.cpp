@@ -15,21 +15,21 @@ namespace {
 
 // A slot written as (key, depth, score); key 0 means empty. All keys of a
 // case share bucket 0 of a one-bucket table.
-struct SlotSpec {
+struct SlotLayout {
     std::uint64_t key = 0;
     int depth = 0;
     int score = 0;
 };
-using BucketSpec = std::array<SlotSpec, 4>;
+using BucketLayout = std::array<SlotLayout, 4>;
 
 struct ReplacementCase {
     const char* name;
-    BucketSpec before;
-    SlotSpec inserted;
-    BucketSpec after;
+    BucketLayout before;
+    SlotLayout inserted;
+    BucketLayout after;
 };
 
-TtEntry entry_of(const SlotSpec& s) {
+TtEntry entry_of(const SlotLayout& s) {
     return TtEntry::make(s.key, s.score, static_cast<std::uint8_t>(s.depth), Bound::Exact, std::nullopt);
 }
 
@@ -113,7 +113,7 @@ TEST(Table, BucketOfAKeyIsItsRemainder) {
 
 struct ProbeCase {
     const char* name;
-    std::optional<SlotSpec> stored;  // key 1
+    std::optional<SlotLayout> stored;  // key 1
     Bound bound;
     int depth;
     int alpha;
@@ -143,16 +143,16 @@ INSTANTIATE_TEST_SUITE_P(
     Listed, Probe,
     ::testing::Values(
         ProbeCase{"NoEntry", std::nullopt, Bound::Exact, 2, -5, 5, std::nullopt, -5, 5},
-        ProbeCase{"ShallowerExactGivesNothing", SlotSpec{1, 1, 3}, Bound::Exact, 2, -5, 5, std::nullopt, -5, 5},
-        ProbeCase{"ExactAnswersEvenOutsideTheWindow", SlotSpec{1, 2, 9}, Bound::Exact, 2, -5, 5, 9, 0, 0},
-        ProbeCase{"DeeperEntryAnswers", SlotSpec{1, 6, 3}, Bound::Exact, 2, -5, 5, 3, 0, 0},
-        ProbeCase{"LowerBoundAtBetaCuts", SlotSpec{1, 2, 5}, Bound::LowerBound, 2, -5, 5, 5, 0, 0},
-        ProbeCase{"LowerBoundInsideRaisesAlpha", SlotSpec{1, 2, 1}, Bound::LowerBound, 2, -5, 5, std::nullopt, 1, 5},
-        ProbeCase{"LowerBoundBelowAlphaChangesNothing", SlotSpec{1, 2, -9}, Bound::LowerBound, 2, -5, 5,
+        ProbeCase{"ShallowerExactGivesNothing", SlotLayout{1, 1, 3}, Bound::Exact, 2, -5, 5, std::nullopt, -5, 5},
+        ProbeCase{"ExactAnswersEvenOutsideTheWindow", SlotLayout{1, 2, 9}, Bound::Exact, 2, -5, 5, 9, 0, 0},
+        ProbeCase{"DeeperEntryAnswers", SlotLayout{1, 6, 3}, Bound::Exact, 2, -5, 5, 3, 0, 0},
+        ProbeCase{"LowerBoundAtBetaCuts", SlotLayout{1, 2, 5}, Bound::LowerBound, 2, -5, 5, 5, 0, 0},
+        ProbeCase{"LowerBoundInsideRaisesAlpha", SlotLayout{1, 2, 1}, Bound::LowerBound, 2, -5, 5, std::nullopt, 1, 5},
+        ProbeCase{"LowerBoundBelowAlphaChangesNothing", SlotLayout{1, 2, -9}, Bound::LowerBound, 2, -5, 5,
                   std::nullopt, -5, 5},
-        ProbeCase{"UpperBoundAtAlphaCuts", SlotSpec{1, 2, -5}, Bound::UpperBound, 2, -5, 5, -5, 0, 0},
-        ProbeCase{"UpperBoundInsideLowersBeta", SlotSpec{1, 3, 2}, Bound::UpperBound, 2, -5, 5, std::nullopt, -5, 2},
-        ProbeCase{"UpperBoundAboveBetaChangesNothing", SlotSpec{1, 3, 8}, Bound::UpperBound, 2, -5, 5, std::nullopt,
+        ProbeCase{"UpperBoundAtAlphaCuts", SlotLayout{1, 2, -5}, Bound::UpperBound, 2, -5, 5, -5, 0, 0},
+        ProbeCase{"UpperBoundInsideLowersBeta", SlotLayout{1, 3, 2}, Bound::UpperBound, 2, -5, 5, std::nullopt, -5, 2},
+        ProbeCase{"UpperBoundAboveBetaChangesNothing", SlotLayout{1, 3, 8}, Bound::UpperBound, 2, -5, 5, std::nullopt,
                   -5, 5}),
     [](const auto& test) { return std::string(test.param.name); });
 
