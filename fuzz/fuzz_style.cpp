@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "style_name_copy.h"
+#include "python/style_names.h"
 
 using namespace tovak;
 
@@ -27,7 +27,7 @@ std::optional<render::TextStyle> expected_style(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const auto parsed = fuzz::parse_style_name_copy(text);
+    const auto parsed = py::parse_style_name(text);
     FUZZ_CHECK(parsed == expected_style(text));
     if (parsed) {
         for (const char c : text) FUZZ_CHECK(static_cast<unsigned char>(c) < 0x80);

@@ -3,11 +3,11 @@
 // mapping of style names to the two text styles.
 #include <string>
 
-#include "core/ascii.h"
 #include "python/args.h"
 #include "python/messages.h"
 #include "python/methods.h"
 #include "python/position_type.h"
+#include "python/style_names.h"
 #include "render/svg_board.h"
 #include "render/text_board.h"
 
@@ -19,22 +19,6 @@ constexpr const char* MV[] = {"mv"};
 constexpr Signature ASCII_BOARD{"ascii_board", STYLE, 0};
 constexpr Signature SVG_BOARD{"svg_board", {}, 0};
 constexpr Signature SVG_FOR_MOVE{"svg_for_move", MV, 1};
-
-// A style name with A-Z folded and nothing else changed, compared whole:
-// the aliases map onto the two styles, anything else is refused. The folded
-// copy lives in a buffer sized by the longest name; longer texts match nothing.
-std::optional<render::TextStyle> parse_style_name(std::string_view text) {
-    constexpr std::size_t LONGEST = 7;  // "circles", "letters", "unicode"
-    if (text.size() > LONGEST) return std::nullopt;
-    char folded[LONGEST];
-    for (std::size_t i = 0; i < text.size(); ++i) folded[i] = ascii_lower(text[i]);
-    const std::string_view name(folded, text.size());
-    for (const std::string_view discs : {"discs", "disc", "circles", "circle", "unicode"})
-        if (name == discs) return render::TextStyle::Discs;
-    for (const std::string_view letters : {"letters", "ascii"})
-        if (name == letters) return render::TextStyle::Letters;
-    return std::nullopt;
-}
 
 PyRef text_object(const std::string& text) {
     return PyRef(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));

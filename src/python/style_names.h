@@ -1,19 +1,20 @@
 #pragma once
-// A copy of the binding's style-name rule for ascii_board (the binding's own
-// function lives next to Python.h, which the fuzz build does not use): fold
-// A-Z only, then compare whole names byte for byte. Kept in the binding's
-// shape (a fixed buffer sized by the longest name) so that the fuzzer
-// exercises the same length handling.
+// The style names of ascii_board. Kept free of Python.h so that the fuzz
+// build, which has no interpreter, exercises this very function.
 
+#include <cstddef>
 #include <optional>
 #include <string_view>
 
 #include "core/ascii.h"
 #include "render/text_board.h"
 
-namespace tovak::fuzz {
+namespace tovak::py {
 
-inline std::optional<render::TextStyle> parse_style_name_copy(std::string_view text) {
+// A style name with A-Z folded and nothing else changed, compared whole:
+// the aliases map onto the two styles, anything else is refused. The folded
+// copy lives in a buffer sized by the longest name; longer texts match nothing.
+inline std::optional<render::TextStyle> parse_style_name(std::string_view text) {
     constexpr std::size_t LONGEST = 7;  // "circles", "letters", "unicode"
     if (text.size() > LONGEST) return std::nullopt;
     char folded[LONGEST];
@@ -26,4 +27,4 @@ inline std::optional<render::TextStyle> parse_style_name_copy(std::string_view t
     return std::nullopt;
 }
 
-}  // namespace tovak::fuzz
+}  // namespace tovak::py
