@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "ratio_reporter.h"
 #include "core/move_list.h"
 #include "core/movegen.h"
 #include "core/position.h"
@@ -168,42 +169,6 @@ void perft_reference(benchmark::State& state) { time_perft(state, reference::per
 
 // --- ratios ------------------------------------------------------------------------------
 
-// The console report, followed by reference time / fast time for every
-// benchmark registered under both "<name>/fast" and "<name>/reference".
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-            // CPU time: on a shared machine the wall clock also counts the
-            // time other processes held the core.
-            seconds_[run.benchmark_name()] =
-                run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-    }
-
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::FILE* out = stdout;
-        std::fprintf(out, "\nreference CPU time / fast CPU time, same run:\n");
-        for (const auto& [name, fast_seconds] : seconds_) {
-            const std::size_t at = name.find("/fast");
-            if (at == std::string::npos) continue;
-            std::string partner = name;
-            partner.replace(at, 5, "/reference");
-            const auto found = seconds_.find(partner);
-            if (found == seconds_.end() || fast_seconds <= 0) continue;
-            std::string label = name;
-            label.erase(at, 5);
-            std::fprintf(out, "  %-16s %8.1fx\n", label.c_str(), found->second / fast_seconds);
-        }
-        std::fflush(out);
-    }
-
-  private:
-    std::map<std::string, double> seconds_;
-};
 
 void register_benchmarks() {
     using benchmark::RegisterBenchmark;
@@ -230,7 +195,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     tovak::register_benchmarks();
-    tovak::RatioReporter reporter;
+    tovak::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "ratio_reporter.h"
 #include "core/position.h"
 #include "core_positions_support.h"
 #include "engine/analysis.h"
@@ -150,50 +151,6 @@ void evaluate_games_reference(benchmark::State& state) {
 
 // --- ratios ------------------------------------------------------------------------------------------
 
-// The console report, then for every benchmark registered as "<name>/fast"
-// and "<name>/reference": the reference's CPU time over the fast CPU time,
-// which is the fast engine's throughput over the reference's (both do the
-// same work per iteration), and the fast CPU time per item.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-            // CPU time: on a shared machine the wall clock also counts the
-            // time other processes held the core. Names lose the suffixes
-            // the library adds ("/iterations:1").
-            std::string name = run.benchmark_name();
-            if (const std::size_t suffix = name.find("/iterations:"); suffix != std::string::npos) name.erase(suffix);
-            seconds_[name] =
-                run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-    }
-
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("\nfast throughput / reference throughput (reference CPU time / fast CPU time), same run:\n");
-        for (const auto& [name, fast_seconds] : seconds_) {
-            const std::size_t at = name.find("/fast");
-            if (at == std::string::npos) continue;
-            std::string partner = name;
-            partner.replace(at, 5, "/reference");
-            const auto found = seconds_.find(partner);
-            if (found == seconds_.end() || fast_seconds <= 0) continue;
-            std::string label = name;
-            label.erase(at, 5);
-            std::printf("  %-20s %8.1fx\n", label.c_str(), found->second / fast_seconds);
-        }
-        const auto initial = seconds_.find("evaluate_initial/fast");
-        if (initial != seconds_.end())
-            std::printf("\nevaluate on the initial position: %.3f us per call (fast engine, CPU time)\n",
-                        initial->second * 1e6 / static_cast<double>(initial_only().size()));
-        std::fflush(stdout);
-    }
-
-private:
-    std::map<std::string, double> seconds_;
-};
 
 void register_benchmarks() {
     using benchmark::RegisterBenchmark;
@@ -216,8 +173,11 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     tovak::register_benchmarks();
-    tovak::RatioReporter reporter;
+    tovak::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (const auto seconds = reporter.cpu_seconds("evaluate_initial/fast"))
+        std::printf("\nevaluate on the initial position: %.3f us per call (fast engine, CPU time)\n",
+                    *seconds * 1e6 / static_cast<double>(tovak::initial_only().size()));
     benchmark::Shutdown();
     return 0;
 }
