@@ -58,7 +58,7 @@ cpp-test-asan: deps-cpp
 py-test: $(foreach v,$(PYTHON_VERSIONS),py-test-$(v))
 
 py-test-%: .venv/%/bin/python deps-py
-	.venv/$*/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py$* .
+	.venv/$*/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py$* -Ccmake.define.TOVAK_WERROR=ON .
 	.venv/$*/bin/python -m pytest -q -p no:cacheprovider
 	$(MAKE) --no-print-directory typecheck-$*
 

@@ -2,6 +2,7 @@
 // move and line, and the time-budgeted iterative analysis with its counters.
 // The engine works on its own copy of the position, with a table and counters
 // made for the call, so these methods only read.
+#include <optional>
 #include <vector>
 
 #include "engine/analysis.h"
@@ -45,28 +46,37 @@ PyRef signed_int(std::int32_t value) { return PyRef(PyLong_FromLong(value)); }
 
 }  // namespace
 
-PyRef position_best_move(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                         PyObject* kwnames) {
+namespace {
+
+// The shared first half of best_move and analyze: bind `depth`, take shared
+// access, convert the depth, run the fixed-depth search. False when a Python
+// error has been set.
+bool run_fixed_depth(const Signature& signature, PyObject* self, PyObject* const* args,
+                     Py_ssize_t nargs, PyObject* kwnames,
+                     std::optional<engine::RootResult>& result) {
     PyObject* slots[1];
-    if (!bind_arguments(BEST_MOVE, args, nargs, kwnames, slots)) return {};
+    if (!bind_arguments(signature, args, nargs, kwnames, slots)) return false;
     PyPosition& object = as_position(self);
     const ReadAccess access(object);
-    if (!access.granted()) return {};
+    if (!access.granted()) return false;
     const auto depth = u8_argument(slots[0], "depth");
-    if (!depth) return {};
-    const auto result = engine::best_move(object.position, *depth);
+    if (!depth) return false;
+    result = engine::best_move(object.position, *depth);
+    return true;
+}
+
+}  // namespace
+
+PyRef position_best_move(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
+    std::optional<engine::RootResult> result;
+    if (!run_fixed_depth(BEST_MOVE, self, args, nargs, kwnames, result)) return {};
     return result ? move_text_object(result->best_move) : none();
 }
 
 PyRef position_analyze(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* slots[1];
-    if (!bind_arguments(ANALYZE, args, nargs, kwnames, slots)) return {};
-    PyPosition& object = as_position(self);
-    const ReadAccess access(object);
-    if (!access.granted()) return {};
-    const auto depth = u8_argument(slots[0], "depth");
-    if (!depth) return {};
-    const auto result = engine::best_move(object.position, *depth);
+    std::optional<engine::RootResult> result;
+    if (!run_fixed_depth(ANALYZE, self, args, nargs, kwnames, result)) return {};
     if (!result) return none();
     PyRef dict(PyDict_New());
     if (!dict || !set_item(dict.get(), Key::BestMove, move_text_object(result->best_move)) ||
