@@ -25,14 +25,7 @@ namespace {
 // Every fourth state of eight seeded random games: openings, middle games and
 // endings in the proportions that play produces.
 const std::vector<Position>& game_positions() {
-    static const std::vector<Position> positions = [] {
-        std::vector<Position> out;
-        for (std::uint64_t seed = 0; seed < 8; ++seed) {
-            const samples::RandomGame game = samples::random_game(0xbe4c0000u + seed, 400);
-            for (std::size_t i = 0; i < game.states.size(); i += 4) out.push_back(game.states[i]);
-        }
-        return out;
-    }();
+    static const std::vector<Position> positions = samples::game_samples(0xbe4c0000u, 8, 400, 4);
     return positions;
 }
 
@@ -135,21 +128,7 @@ void apply_move_reference(benchmark::State& state) {
 }
 
 // --- perft from the initial position ---------------------------------------------------
-
-// Same shape as the reference's perft: the last ply is counted, not played.
-std::uint64_t perft(const Position& p, int depth) {
-    if (depth == 0) return 1;
-    MoveList moves;
-    generate_legal_moves(p, moves);
-    if (depth == 1) return moves.size();
-    std::uint64_t leaves = 0;
-    for (const Move m : moves) {
-        Position child = p;
-        child.apply_legal_move(m);
-        leaves += perft(child, depth - 1);
-    }
-    return leaves;
-}
+// The core's perft against the reference's, same shape: the last ply is counted, not played.
 
 template <typename Perft>
 void time_perft(benchmark::State& state, Perft&& count) {

@@ -41,14 +41,7 @@ const std::vector<Position>& signature_positions() {
 
 // Every fourth state of eight seeded random games, for the evaluation.
 const std::vector<Position>& game_positions() {
-    static const std::vector<Position> positions = [] {
-        std::vector<Position> out;
-        for (std::uint64_t seed = 0; seed < 8; ++seed) {
-            const samples::RandomGame game = samples::random_game(0xe7a10000u + seed, 400);
-            for (std::size_t i = 0; i < game.states.size(); i += 4) out.push_back(game.states[i]);
-        }
-        return out;
-    }();
+    static const std::vector<Position> positions = samples::game_samples(0xe7a10000u, 8, 400, 4);
     return positions;
 }
 

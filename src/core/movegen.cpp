@@ -222,4 +222,18 @@ MoveSummary summarize_moves(const Position& p, Color side) {
     return summary;
 }
 
+std::uint64_t perft(const Position& p, int depth) {
+    if (depth == 0) return 1;
+    MoveList moves;
+    generate_legal_moves(p, moves);
+    if (depth == 1) return moves.size();
+    std::uint64_t leaves = 0;
+    for (const Move m : moves) {
+        Position child = p;
+        child.apply_legal_move(m);
+        leaves += perft(child, depth - 1);
+    }
+    return leaves;
+}
+
 }  // namespace tovak

@@ -9,6 +9,8 @@
 // new pivot emit all its moves by ascending origin. The moves of one pivot are
 // computed at once by reflecting the whole own set through it.
 
+#include <cstdint>
+
 #include "core/bitboard.h"
 #include "core/move_list.h"
 #include "core/position.h"
@@ -31,6 +33,10 @@ struct MoveSummary {
     int immobile = 0;
 };
 MoveSummary summarize_moves(const Position& p, Color side);
+
+// The number of move paths of `depth` plies from `p` (1 for depth 0); the last
+// ply is counted, not played. The standard check of a move generator.
+std::uint64_t perft(const Position& p, int depth);
 
 // The point reflection of a whole set through a pivot; squares reflected off
 // the board are dropped. An involution on the squares that stay on the board.

@@ -13,19 +13,6 @@
 namespace tovak {
 namespace {
 
-std::uint64_t perft(const Position& p, int depth) {
-    if (depth == 0) return 1;
-    MoveList moves;
-    generate_legal_moves(p, moves);
-    std::uint64_t leaves = 0;
-    for (const Move m : moves) {
-        Position child = p;
-        child.apply_legal_move(m);
-        leaves += perft(child, depth - 1);
-    }
-    return leaves;
-}
-
 struct PerftCase {
     int depth;
     std::uint64_t leaves;

@@ -27,6 +27,15 @@ RandomGame random_game(std::uint64_t seed, int ply_cap) {
     return game;
 }
 
+std::vector<Position> game_samples(std::uint64_t first_seed, int games, int ply_cap, std::size_t stride) {
+    std::vector<Position> out;
+    for (int g = 0; g < games; ++g) {
+        const RandomGame game = random_game(first_seed + static_cast<std::uint64_t>(g), ply_cap);
+        for (std::size_t i = 0; i < game.states.size(); i += stride) out.push_back(game.states[i]);
+    }
+    return out;
+}
+
 Position random_placement(std::mt19937_64& rng, int white_count, int black_count,
                           Color side_to_move) {
     std::array<int, 64> squares;

@@ -22,6 +22,11 @@ struct RandomGame {
 };
 RandomGame random_game(std::uint64_t seed, int ply_cap);
 
+// Every `stride`-th state of `games` random games seeded first_seed,
+// first_seed + 1, ...: openings, middle games and endings in the proportions
+// that play produces.
+std::vector<Position> game_samples(std::uint64_t first_seed, int games, int ply_cap, std::size_t stride);
+
 // White and Black pieces on distinct squares drawn uniformly, the given side to move.
 Position random_placement(std::mt19937_64& rng, int white_count, int black_count,
                           Color side_to_move);

@@ -12,18 +12,6 @@
 
 namespace tovak::render_test {
 
-Position random_placement(std::mt19937_64& rng, int white_count, int black_count,
-                          Color side_to_move) {
-    std::array<int, 64> squares;
-    std::iota(squares.begin(), squares.end(), 0);
-    std::shuffle(squares.begin(), squares.end(), rng);
-    Position p = Position::empty(side_to_move);
-    for (int i = 0; i < white_count; ++i) p.set_piece(Color::White, Square::from_index(squares[i]));
-    for (int i = 0; i < black_count; ++i)
-        p.set_piece(Color::Black, Square::from_index(squares[white_count + i]));
-    return p;
-}
-
 std::optional<Position> parse_board(std::string_view board, Color side_to_move) {
     Position p = Position::empty(side_to_move);
     int rank = 7;

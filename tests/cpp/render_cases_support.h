@@ -1,5 +1,5 @@
 #pragma once
-// Test positions for the renderer: seeded random placements, a compact board
+// Test positions for the renderer: a compact board
 // notation, and the list of golden cases kept in tests/data/render/cases.txt
 // (the Python suite reads the same list).
 
@@ -15,10 +15,6 @@
 #include "core/position.h"
 
 namespace tovak::render_test {
-
-// White and Black pieces on distinct squares drawn uniformly.
-Position random_placement(std::mt19937_64& rng, int white_count, int black_count,
-                          Color side_to_move);
 
 // Ranks 8 to 1 separated by "/", each rank from file a: "W" a White piece,
 // "B" a Black piece, a digit 1-8 that many empty squares. None when malformed.

@@ -12,6 +12,7 @@
 #include "core/bitboard.h"
 #include "core_printing_support.h"
 #include "render/svg_board.h"
+#include "core_positions_support.h"
 #include "render_cases_support.h"
 #include "render_svg_support.h"
 
@@ -188,7 +189,7 @@ TEST(Overlay, ForMoveUsesTheSideToMove) {
     std::mt19937_64 rng(7);
     for (int i = 0; i < 200; ++i) {
         const Position p =
-            render_test::random_placement(rng, 12, 12, i % 2 ? Color::Black : Color::White);
+            samples::random_placement(rng, 12, 12, i % 2 ? Color::Black : Color::White);
         const Move mv{Square::from_index(static_cast<int>(rng() % 64)),
                       Square::from_index(static_cast<int>(rng() % 64))};
         EXPECT_EQ(svg_for_move(p, mv), svg_for_move_for_color(p, p.side_to_move, mv));
@@ -338,7 +339,7 @@ std::vector<Drawing> sample_drawings() {
     for (int i = 0; i < 300; ++i) {
         const int white = std::uniform_int_distribution<int>(0, 64)(rng);
         const int black = std::uniform_int_distribution<int>(0, 64 - white)(rng);
-        Drawing d{render_test::random_placement(rng, white, black, Color::White), {}};
+        Drawing d{samples::random_placement(rng, white, black, Color::White), {}};
         if (i % 3 != 0) d.options.highlight = Move{any_square(), any_square()};
         const int markers = static_cast<int>(rng() % 6);
         for (int k = 0; k < markers; ++k)

@@ -12,6 +12,7 @@
 #include "core/bitboard.h"
 #include "core_printing_support.h"
 #include "render/text_board.h"
+#include "core_positions_support.h"
 #include "render_cases_support.h"
 
 namespace tovak::render {
@@ -121,7 +122,7 @@ std::vector<Position> sample_positions() {
         const int white = std::uniform_int_distribution<int>(0, 64)(rng);
         const int black = std::uniform_int_distribution<int>(0, 64 - white)(rng);
         out.push_back(
-            render_test::random_placement(rng, white, black, i % 2 ? Color::Black : Color::White));
+            samples::random_placement(rng, white, black, i % 2 ? Color::Black : Color::White));
     }
     return out;
 }
