@@ -14,9 +14,9 @@ position the module can hold.
 
 from __future__ import annotations
 
-from typing import Literal
-
 from tovak_python import Position
+
+from tovak.terms import Color
 
 __all__ = ["SQUARES", "from_text", "square_index", "to_text"]
 
@@ -28,7 +28,7 @@ RANK_DIGITS = "12345678"
 SQUARES: tuple[str, ...] = tuple(f + r for r in RANK_DIGITS for f in FILE_LETTERS)
 
 EMPTY_SIDE = "-"
-_SIDE_LETTERS: dict[str, Literal["white", "black"]] = {
+_SIDE_LETTERS: dict[str, Color] = {
     "w": "white",
     "white": "white",
     "b": "black",
@@ -110,7 +110,7 @@ def _ascii_lower(text: str) -> str:
     return "".join(chr(ord(c) + 32) if "A" <= c <= "Z" else c for c in text)
 
 
-def _parse_square_field(field: str, color: Literal["white", "black"]) -> list[int]:
+def _parse_square_field(field: str, color: Color) -> list[int]:
     name = _FIELD_NAMES[color]
     prefix = "W:" if color == "white" else "B:"
     if _ascii_lower(field[:2]) != prefix.lower():

@@ -13,6 +13,7 @@ import html
 
 from tovak.notation import from_text
 from tovak.selfplay import GameRecord, PlyRecord
+from tovak.terms import winner_sentence
 
 __all__ = ["frame_captions", "replay_page"]
 
@@ -81,8 +82,7 @@ def frame_captions(record: GameRecord) -> list[str]:
 def result_text(record: GameRecord) -> str:
     if record.winner is None:
         return f"no result after {len(record.plies)} plies (ply limit)"
-    loser = "Black" if record.winner == "white" else "White"
-    return f"{record.winner.capitalize()} wins ({loser} has no legal move)"
+    return winner_sentence(record.winner)
 
 
 def replay_page(record: GameRecord, settings_text: str = "") -> str:

@@ -20,8 +20,9 @@ from typing import Literal
 
 from tovak_python import Position
 
-from tovak.engine import SearchLimits, search
+from tovak.analysis import SearchLimits, search
 from tovak.notation import from_text, to_text
+from tovak.terms import Color
 
 __all__ = [
     "GameRecord",
@@ -34,7 +35,6 @@ __all__ = [
     "write_jsonl",
 ]
 
-Color = Literal["white", "black"]
 DEFAULT_MAX_PLIES = 200
 
 

@@ -5,7 +5,7 @@ import sys
 import pytest
 from tovak_python import Position
 
-from tovak.engine import NO_TIME_LIMIT_MS
+from tovak.analysis import NO_TIME_LIMIT_MS
 from tovak.notation import from_text, to_text
 
 

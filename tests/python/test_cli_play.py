@@ -6,7 +6,7 @@ import sys
 
 from tovak_python import Position
 
-from tovak.engine import NO_TIME_LIMIT_MS
+from tovak.analysis import NO_TIME_LIMIT_MS
 from tovak.notation import from_text
 
 WIN_IN_ONE = "W:a1,b1,a2 B:b2,h8 w"  # a1-b2 is White's only move, and it wins

@@ -9,10 +9,10 @@ from typing import Any
 from tovak_python import Position
 
 from tovak.cli.args import CommandError, USAGE_ERROR, add_search_options, add_style_option
-from tovak.engine import DEFAULT_DEPTH, SearchLimits, SearchReport, search
+from tovak.analysis import DEFAULT_DEPTH, SearchLimits, SearchReport, search
 from tovak.notation import from_text, to_text
+from tovak.terms import LOSS_SCORE, winner_sentence
 
-LOSS_SCORE = -100000
 
 DESCRIPTION = """\
 Show a position, its static score and the engine's analysis: best move, score,
@@ -115,7 +115,7 @@ def _as_text(
     ]
     winner = position.outcome()
     if winner is not None:
-        lines.append(f"Game over:           {winner.capitalize()} wins ({side} has no legal move)")
+        lines.append(f"Game over:           {winner_sentence(winner)}")
         return "\n".join(lines) + "\n"
     if report.best_move is None or report.score is None:
         lines.append("Best move:           none found")

@@ -9,10 +9,11 @@ from __future__ import annotations
 import argparse
 import sys
 from collections.abc import Callable
-from typing import Literal, NoReturn
+from typing import NoReturn
 
-from tovak.engine import MAX_DEPTH, NO_TIME_LIMIT_MS
+from tovak.analysis import MAX_DEPTH, NO_TIME_LIMIT_MS
 from tovak.notation import from_text, to_text
+from tovak.terms import Color
 
 USAGE_ERROR = 2
 
@@ -53,7 +54,7 @@ depth_arg = bounded_int("depth", 0, MAX_DEPTH)
 time_ms_arg = bounded_int("time", 0, NO_TIME_LIMIT_MS)
 
 
-def side_arg(text: str) -> Literal["white", "black"]:
+def side_arg(text: str) -> Color:
     folded = text.lower() if text.isascii() else text
     if folded in ("white", "w"):
         return "white"

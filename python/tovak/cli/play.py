@@ -9,13 +9,14 @@ from __future__ import annotations
 
 import argparse
 import textwrap
-from typing import Any, Literal
+from typing import Any
 
 from tovak_python import Position, parse_move_string
 
 from tovak.cli.args import add_search_options, add_style_option, position_arg, side_arg
-from tovak.engine import DEFAULT_DEPTH, SearchLimits, search
+from tovak.analysis import DEFAULT_DEPTH, SearchLimits, search
 from tovak.notation import from_text
+from tovak.terms import Color, winner_sentence
 
 DESCRIPTION = """\
 Play a game against the engine. Enter moves as two squares joined by "-",
@@ -72,7 +73,7 @@ class Game:
     def __init__(
         self,
         position: Position,
-        human: Literal["white", "black"],
+        human: Color,
         limits: SearchLimits,
         style: str,
     ):
@@ -163,7 +164,6 @@ class Game:
             f"({score}depth {report.completed_depth}, {report.seconds:.2f} s)."
         )
 
-    def announce(self, winner: str) -> None:
-        loser = "Black" if winner == "white" else "White"
+    def announce(self, winner: Color) -> None:
         verdict = "You win!" if winner == self.human else "The engine wins."
-        print(f"Game over: {winner.capitalize()} wins ({loser} has no legal move). {verdict}")
+        print(f"Game over: {winner_sentence(winner)}. {verdict}")

@@ -17,7 +17,7 @@ from tovak.cli.args import (
     bounded_int,
     position_arg,
 )
-from tovak.engine import DEFAULT_DEPTH, SearchLimits
+from tovak.analysis import DEFAULT_DEPTH, SearchLimits
 from tovak.notation import from_text
 from tovak.replay_html import replay_page, result_text
 from tovak.selfplay import DEFAULT_MAX_PLIES, GameRecord, GameSettings, play_games, write_jsonl

@@ -1,9 +1,11 @@
-"""How the command asks the engine for a move.
+"""How the package asks the module for an analysis.
 
 Every search goes through ``analyze_timed``, which reports the node counts and
 the completed depth as well as the best line. Without a time limit the budget
-is the largest the module accepts, which the engine treats as no deadline at
-all: such a search deepens to the requested depth and is fully reproducible.
+is the largest the module accepts (about 584 million years): the deadline
+still exists and the search still tests it at every node, but it is never
+reached, so such a search deepens to the requested depth and is fully
+reproducible.
 """
 
 from __future__ import annotations
@@ -17,8 +19,7 @@ __all__ = ["DEFAULT_DEPTH", "MAX_DEPTH", "NO_TIME_LIMIT_MS", "SearchLimits", "Se
 
 MAX_DEPTH = 255
 DEFAULT_DEPTH = 4
-# The largest budget the module takes; the deadline it gives overflows the
-# clock, which the engine reads as "no deadline".
+# The largest budget the module takes: a deadline no search lives to see.
 NO_TIME_LIMIT_MS = 2**64 - 1
 
 

@@ -1,0 +1,28 @@
+"""The game's shared vocabulary on the Python side.
+
+Every module of the package that names a colour, reports a finished game or
+reads an engine score takes these from here, so that each is defined once.
+"""
+
+from __future__ import annotations
+
+from typing import Literal
+
+__all__ = ["LOSS_SCORE", "Color", "opponent", "winner_sentence"]
+
+Color = Literal["white", "black"]
+"""A side of the game, as the module names it."""
+
+LOSS_SCORE = -100000
+"""The engine's score, from the mover's point of view, of a side left without a legal move."""
+
+
+def opponent(color: Color) -> Color:
+    """The other side."""
+    return "black" if color == "white" else "white"
+
+
+def winner_sentence(winner: Color) -> str:
+    """How a finished game is reported: the game ends when the loser cannot move."""
+    loser = opponent(winner).capitalize()
+    return f"{winner.capitalize()} wins ({loser} has no legal move)"
