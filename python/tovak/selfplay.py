@@ -206,6 +206,7 @@ def jsonl_lines(record: GameRecord, settings: GameSettings) -> list[str]:
 
 
 def write_jsonl(path: str, record: GameRecord, settings: GameSettings) -> None:
+    """Write the game to ``path`` as JSON lines (see :func:`jsonl_lines`)."""
     with open(path, "w", encoding="utf-8") as out:
         for line in jsonl_lines(record, settings):
             out.write(line + "\n")

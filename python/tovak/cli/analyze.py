@@ -45,6 +45,7 @@ LABEL_WIDTH = 21
 
 
 def add_parser(subparsers: Any) -> None:
+    """Register ``tovak analyze`` and its options."""
     parser = subparsers.add_parser(
         "analyze",
         help="analyse a position",
@@ -78,6 +79,7 @@ class AnalysisRun:
 
 
 def run(args: argparse.Namespace) -> int:
+    """Analyse the position the options name and print the result."""
     position = _read_position(args.position)
     limits = SearchLimits(depth=args.depth, time_ms=args.time_ms)
     static_score = position.evaluate()

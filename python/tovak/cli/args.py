@@ -38,6 +38,7 @@ def bounded_int(name: str, low: int, high: int | None = None) -> Callable[[str],
     """An argparse type: a decimal integer in low..high (no upper bound when None)."""
 
     def convert(text: str) -> int:
+        """The integer that ``text`` spells, within the option's bounds."""
         value = _integer(name, text)
         if value < low or (high is not None and value > high):
             bounds = f"at least {low}" if high is None else f"from {low} to {high}"

@@ -33,6 +33,7 @@ reproducible: the same --seed gives the same games whatever --jobs is.
 
 
 def add_parser(subparsers: Any) -> None:
+    """Register ``tovak selfplay`` and its options."""
     parser = subparsers.add_parser(
         "selfplay",
         help="engine-versus-engine games with JSON-lines records and HTML replays",
@@ -87,6 +88,7 @@ def add_parser(subparsers: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
+    """Play the games the options ask for and report them."""
     settings = GameSettings(
         limits=SearchLimits(args.depth, args.time_ms),
         random_plies=args.random_plies,
