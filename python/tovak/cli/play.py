@@ -166,6 +166,9 @@ class PlaySession:
                 print()
                 print("End of input: game abandoned.")
                 return False
+            except KeyboardInterrupt:
+                print()  # end the prompt line before the moves are listed
+                raise
             entry = line.strip()
             if not entry:
                 continue
