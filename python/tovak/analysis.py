@@ -143,8 +143,8 @@ def start(
     cut short is dropped. Without either limit the depth is 4.
 
     Depth 0, a time limit of 0 and a position whose side to move has no
-    legal move start no process: the handle is done at once, with no result. Several handles can
-    run at the same time, one process each.
+    legal move start no process: the handle is done at once, with no
+    result. Several handles can run at the same time, one process each.
     """
     limits = _checked_limits(depth, time_ms)
     if isinstance(position, Position):
