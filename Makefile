@@ -31,8 +31,10 @@ deps-cpp:
 deps-bench:
 	$(call apt_install,libbenchmark-dev)
 
+# librsvg2-bin renders SVG for the picture tests; chromium and its driver run
+# the replay page in a real headless browser.
 deps-py:
-	$(call apt_install,librsvg2-bin)
+	$(call apt_install,librsvg2-bin chromium chromium-driver)
 
 # --- C++ ----------------------------------------------------------------------
 CMAKE_TEST_FLAGS := -DTOVAK_BUILD_TESTS=ON -DTOVAK_BUILD_PYTHON=OFF -DTOVAK_WERROR=ON
