@@ -86,7 +86,7 @@ def score_chart(record: GameRecord) -> str:
     parts = [
         f'<svg xmlns="http://www.w3.org/2000/svg" id="score-chart" viewBox="0 0 {CHART_WIDTH} '
         f'{CHART_HEIGHT}" role="img" aria-label="{html.escape(label)}" '
-        f'data-left="{_fmt(_LEFT)}" data-column="{_fmt(column)}" data-scale="{scale}">',
+        f'data-left="{_fmt(_LEFT)}" data-column="{column:.6f}" data-scale="{scale}">',
         f"<title>{html.escape(label)}</title>",
         f'<rect class="plot" x="{_fmt(_LEFT)}" y="{_fmt(_TOP)}" width="{_fmt(CHART_WIDTH - _LEFT - _RIGHT)}" '
         f'height="{_fmt(CHART_HEIGHT - _TOP - _BOTTOM)}" fill="#fffdf8" stroke="#d8cfc0"/>',

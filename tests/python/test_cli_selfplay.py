@@ -110,7 +110,8 @@ def test_replay_page_holds_one_svg_per_position(run_dir):
         page = (out / f"game-{number:04d}.html").read_text()
         reader = PageReader()
         reader.feed(page)
-        assert reader.svg_count == len(plies) + 1 == len(reader.frames)
+        assert len(reader.frames) == len(plies) + 1
+        assert reader.svg_count == len(reader.frames) + 1  # the frames and the score chart
         assert reader.external == []
         assert reader.scripts == 1
         assert "ArrowRight" in page and "ArrowLeft" in page
