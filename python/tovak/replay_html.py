@@ -67,11 +67,15 @@ def frames(record: GameRecord) -> list[Frame]:
                 caption=f"{counter}: {_describe_ply(ply)}",
             )
         )
+    last_move = ""
+    if record.plies:
+        last = record.plies[-1]
+        last_move = f", after {last.side.capitalize()}'s {last.move}"
     shown.append(
         Frame(
             svg=from_text(record.final_position).svg_board(),
             counter="Final position",
-            caption=f"Final position: {result_text(record)}",
+            caption=f"Final position{last_move}: {result_text(record)}",
         )
     )
     return shown

@@ -1,6 +1,7 @@
 """The replay page's contents, read as HTML and its score chart as XML, checked
 against the game it was made from."""
 
+import html
 import re
 import xml.etree.ElementTree as ET
 from html.parser import HTMLParser
@@ -9,7 +10,7 @@ import pytest
 
 from tovak.analysis import SearchLimits
 from tovak.notation import from_text
-from tovak.replay_html import replay_page
+from tovak.replay_html import replay_page, result_text
 from tovak.score_chart import score_chart
 from tovak.selfplay import GameRecord, GameSettings, PlyRecord, play_game
 
@@ -152,14 +153,23 @@ def test_captures_are_named_and_marked(record):
 
 def test_frames_counters_and_captions_name_the_same_ply(record):
     page = replay_page(record)
-    frames = re.findall(r'<div class="frame" id="frame-(\d+)" data-counter="([^"]*)" data-caption="([^"]*)"', page)
+    frames = [
+        (index, html.unescape(counter), html.unescape(caption))
+        for index, counter, caption in re.findall(
+            r'<div class="frame" id="frame-(\d+)" data-counter="([^"]*)" data-caption="([^"]*)"', page
+        )
+    ]
     assert [int(index) for index, _, _ in frames] == list(range(len(record.plies) + 1))
     for ply, (_, counter, caption) in zip(record.plies, frames):
         assert counter == f"Ply {ply.ply} of {len(record.plies)}"
         assert caption.startswith(f"{counter}: {ply.side.capitalize()} plays {ply.move}")
         # Each frame is the module's picture of the position with its move and pivots.
         assert from_text(ply.position).svg_for_move(ply.move) in page
-    assert frames[-1][1] == "Final position"
+    last = record.plies[-1]
+    assert frames[-1][1:] == (
+        "Final position",
+        f"Final position, after {last.side.capitalize()}'s {last.move}: {result_text(record)}",
+    )
     assert from_text(record.final_position).svg_board() in page
 
 
