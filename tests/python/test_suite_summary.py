@@ -23,11 +23,12 @@ def run_suite(tmp_path, name, script):
         ("no tests ran in 0.01s\n", 5, "FAILED (no tests ran, "),
         ("100% tests passed, 0 tests failed out of 140\n\nTotal Test time (real) =   4.02 sec\n", 0,
          "ok (passed 140 of 140, "),
+        ("100% tests passed out of 365\n", 0, "ok (passed 365 of 365, "),
         (" 97% tests passed, 4 tests failed out of 140\n", 8, "FAILED (passed 136 of 140, failed 4, "),
         ("compiler error\n", 2, "FAILED ("),
         ("fuzz_rules  1000 runs\n", 0, "ok ("),
     ],
-    ids=["pytest-ok", "pytest-failed", "pytest-errors", "pytest-none", "ctest-ok", "ctest-failed",
+    ids=["pytest-ok", "pytest-failed", "pytest-errors", "pytest-none", "ctest-ok", "ctest-ok-newer", "ctest-failed",
          "no-runner-line-failed", "no-runner-line-ok"],
 )
 def test_each_suite_leaves_one_line_with_its_counts(tmp_path, output, status, verdict):
