@@ -121,7 +121,7 @@ def test_replay_page_holds_one_svg_per_position(run_dir):
         assert from_text(result["final_position"]).svg_board() in page
         captions = [frame["data-caption"] for frame in reader.frames]
         assert captions[0].startswith(f"Ply 1 of {len(plies)}: White plays {plies[0]['move']}")
-        assert captions[-1].startswith("Final position: ")
+        assert captions[-1].startswith("Final position")
 
 
 def test_summary_matches_the_records(run_dir):

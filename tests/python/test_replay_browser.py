@@ -98,7 +98,7 @@ def check_frame(record, seen, frame):
     assert seen["highlighted"] == [frame]
     name = expected_name(record, frame)
     assert ply_named(seen["counter"]) == ply_named(seen["caption"]) == ply_named(seen["hash"]) == name
-    assert seen["caption"].startswith(seen["counter"] + ":")
+    assert seen["caption"].startswith(seen["counter"])
 
 
 # A wide window puts the move list beside the board, a narrow one below it:
