@@ -81,8 +81,8 @@ py-test: $(foreach v,$(PYTHON_VERSIONS),py-test-$(v))
 
 py-test-%: .venv/%/requirements.stamp deps-py
 	$(QUIETLY) build/logs/install-py$*.log .venv/$*/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py$* -Ccmake.define.TOVAK_WERROR=ON .
-	@$(RUN_SUITE) $@ .venv/$*/bin/python -m pytest -q -p no:cacheprovider
-	@$(MAKE) --no-print-directory typecheck-$*
+	@status=0; $(RUN_SUITE) $@ .venv/$*/bin/python -m pytest -q -p no:cacheprovider || status=$$?; \
+	  $(MAKE) --no-print-directory typecheck-$* || status=1; exit $$status
 
 # The installed stub against the built module, and the tovak package under
 # mypy's strictest settings (both read the stub as installed).

@@ -120,7 +120,7 @@ def replay_page(record: GameRecord, settings_text: str = "") -> str:
         "<h2>Engine score</h2>",
         score_chart(record),
         '<p class="chart-note">From White\'s point of view: up is good for White. '
-        "Gaps are random opening plies; red dots are forced wins. Click to jump.</p>",
+        "Gaps are random opening plies; red dots are forced wins (for either side). Click to jump.</p>",
         "<h2>Moves</h2>",
         *_move_list(record, result_text(record)),
         '<p class="legend">&times; capture &middot; <i>italic</i>: random opening move</p>',

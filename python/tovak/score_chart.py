@@ -14,6 +14,7 @@ current-ply marker (``#chart-marker``) and reads the column geometry from the
 from __future__ import annotations
 
 import html
+from collections.abc import Iterator
 from dataclasses import dataclass
 
 from tovak.selfplay import GameRecord
@@ -22,13 +23,13 @@ from tovak.terms import LOSS_SCORE
 __all__ = ["CHART_HEIGHT", "CHART_WIDTH", "ChartPoint", "score_chart", "white_view_scores"]
 
 CHART_WIDTH = 416
-CHART_HEIGHT = 132
+CHART_HEIGHT = 146
 
 # The plot area inside the chart: room on the left for the axis labels.
 _LEFT = 46.0
 _RIGHT = 6.0
 _TOP = 8.0
-_BOTTOM = 8.0
+_BOTTOM = 20.0  # room for the ply numbers under the plot
 
 # Any score at least this large (in either direction) is a forced result; the
 # engine scores every other position well inside it.
@@ -95,6 +96,7 @@ def score_chart(record: GameRecord) -> str:
         _axis_label(f"+{scale}", _TOP + 4),
         _axis_label("0", middle),
         _axis_label(f"\u2212{scale}", CHART_HEIGHT - _BOTTOM - 4),
+        *(_ply_label(ply, x_of(ply - 1)) for ply in _labelled_plies(len(scores))),
     ]
     path = _path(points)
     if path:
@@ -147,6 +149,31 @@ def _axis_label(text: str, y: float) -> str:
         f'<text class="axis" x="{_fmt(_LEFT - 4)}" y="{_fmt(y)}" text-anchor="end" '
         f'dominant-baseline="middle" font-size="10" font-family="sans-serif" fill="#555">'
         f"{html.escape(text)}</text>"
+    )
+
+
+def _labelled_plies(plies: int) -> list[int]:
+    """The plies numbered under the chart: the first, the last and round
+    numbers between them, few enough not to crowd each other."""
+    if plies == 0:
+        return []
+    step = next(step for step in _round_steps() if plies <= 8 * step)
+    between = [ply for ply in range(step, plies, step) if plies - ply >= step / 2]
+    return sorted({1, *between, plies})
+
+
+def _round_steps() -> Iterator[int]:
+    """5, 10, 25, 50, 100, 250, ...: the gaps between numbered plies."""
+    power = 1
+    while True:
+        yield from (5 * power, 10 * power, 25 * power)
+        power *= 10
+
+
+def _ply_label(ply: int, x: float) -> str:
+    return (
+        f'<text class="ply" x="{_fmt(x)}" y="{_fmt(CHART_HEIGHT - _BOTTOM + 13)}" text-anchor="middle" '
+        f'font-size="10" font-family="sans-serif" fill="#555">{ply}</text>'
     )
 
 

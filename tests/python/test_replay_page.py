@@ -92,6 +92,15 @@ def test_chart_points_are_the_scores_from_whites_view(record):
         assert sign == (zero_y > centre[ply][1]) - (zero_y < centre[ply][1]), (ply, expected[ply])
 
 
+def test_ply_numbers_stand_under_their_plies(record):
+    chart = chart_of(replay_page(record))
+    labels = {int(t.text): float(t.get("x")) for t in chart.iter(SVG + "text") if t.get("class") == "ply"}
+    assert min(labels) == 1 and max(labels) == len(record.plies) and len(labels) >= 3
+    points = {int(c.get("data-ply")): float(c.get("cx")) for c in chart.iter(SVG + "circle")}
+    assert {ply: labels[ply] for ply in labels if ply in points} == {ply: points[ply] for ply in labels if ply in points}
+    assert any(ply in points for ply in labels)
+
+
 def synthetic_record(scores):
     """A record whose plies carry the given White-view scores (None: a random ply);
     only the chart reads it, so the positions are placeholders."""
