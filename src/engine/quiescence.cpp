@@ -4,7 +4,6 @@
 
 #include "engine/evaluate.h"
 #include "engine/ordering.h"
-#include "engine/pivot_grid.h"
 
 namespace tovak::engine {
 namespace {
@@ -40,11 +39,9 @@ std::optional<std::int32_t> quiescence_node(const Position& position, const Side
     };
     // 4. Stand-pat.
     std::optional<SideMoves> laid_out;
-    if (known == nullptr)
-        laid_out.emplace(position.pieces(position.side_to_move), position.pieces(opponent(position.side_to_move)));
+    if (known == nullptr) laid_out.emplace(position);
     const SideMoves& us = known != nullptr ? *known : *laid_out;
-    const SideCounts ours = count_moves(us);
-    const std::int32_t stand_pat = evaluate(us, ours);
+    const std::int32_t stand_pat = evaluate(us);
     // 5. Ply cap: the stand-pat, whatever the window.
     if (ply >= QUIESCENCE_MAX_PLY) {
         store(stand_pat, Bound::Exact, std::nullopt);
@@ -61,7 +58,7 @@ std::optional<std::int32_t> quiescence_node(const Position& position, const Side
     // 8. The best four captures, the hint (from the entry of step 3, whatever
     //    its depth) first.
     CaptureList captures;
-    if (ours.captures > 0) capture_moves(us, hint, captures);
+    if (us.counts().captures > 0) capture_moves(us, hint, captures);
     // 9. Search the captures.
     for (const Move capture : captures) {
         // 9.1 Deadline.
