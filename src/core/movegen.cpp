@@ -1,6 +1,7 @@
 #include "core/movegen.h"
 
 #include <cstring>
+#include <utility>
 
 namespace tovak {
 namespace {
@@ -145,7 +146,7 @@ Bitboard reflect_set(Bitboard b, Pivot pivot) {
     return reflect_turned(half_turn(b), pivot_spread(pivot.file_twice, pivot.rank_twice));
 }
 
-PivotSet pair_pivots(Bitboard own) {
+PivotSet pair_pivots_portable(Bitboard own) {
     // The pair loop, with one shift into place per rank rather than per
     // square: the pairs of one rank's squares share their row offset.
     const SpreadSquares spread = spread_squares(own);
@@ -163,6 +164,57 @@ PivotSet pair_pivots(Bitboard own) {
     std::memcpy(set.rows, &all, sizeof all);  // little-endian: row 0 first
     return set;
 }
+
+#if defined(__SSE2__) && defined(__x86_64__)
+namespace {
+
+// The same pair loop with the eight rows of the spread set in the 16-bit
+// lanes of a vector: a square's pairs with the higher ranks cost one lane
+// shift, and each rank's pairs move into their rows at once. The rank is a
+// template argument because the byte shifts take immediate counts.
+template <int R>
+inline void add_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high) {
+    const auto files = static_cast<std::uint32_t>((own >> (8 * R)) & 0xff);
+    if (files == 0) return;
+    // Lanes above R: the partners of higher ranks (none above rank 7: a
+    // byte shift by 16 clears the vector).
+    const __m128i above = _mm_and_si128(spread, _mm_slli_si128(_mm_set1_epi8(-1), 2 * (R + 1)));
+    __m128i pairs = _mm_setzero_si128();
+    std::uint32_t same_rank = 0;
+    for (std::uint32_t rest = files; rest; rest &= rest - 1) {
+        const int f = std::countr_zero(rest);
+        pairs = _mm_or_si128(pairs, _mm_sll_epi16(above, _mm_cvtsi32_si128(f)));
+        same_rank |= (files & (~std::uint32_t{0} << (f + 1))) << f;
+    }
+    // Lane q holds the pivots of row q + R.
+    low = _mm_or_si128(low, _mm_slli_si128(pairs, 2 * R));
+    if constexpr (R > 0) high = _mm_or_si128(high, _mm_srli_si128(pairs, 16 - 2 * R));
+    // The same rank's pairs: row 2 R.
+    if constexpr (2 * R < 8) low = _mm_or_si128(low, _mm_insert_epi16(_mm_setzero_si128(), static_cast<int>(same_rank), 2 * R));
+    else high = _mm_or_si128(high, _mm_insert_epi16(_mm_setzero_si128(), static_cast<int>(same_rank), 2 * R - 8));
+}
+
+template <int... R>
+inline void add_all_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high,
+                               std::integer_sequence<int, R...>) {
+    (add_rank_pairs<R>(own, spread, low, high), ...);
+}
+
+}  // namespace
+
+PivotSet pair_pivots(Bitboard own) {
+    const __m128i spread = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(own)), _mm_setzero_si128());
+    __m128i low = _mm_setzero_si128();
+    __m128i high = _mm_setzero_si128();
+    add_all_rank_pairs(own, spread, low, high, std::make_integer_sequence<int, 8>{});
+    PivotSet set;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(set.rows), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(set.rows + 8), high);
+    return set;
+}
+#else
+PivotSet pair_pivots(Bitboard own) { return pair_pivots_portable(own); }
+#endif
 
 MoveCounts count_moves(Bitboard own, Bitboard enemy) {
     MoveCounts counts;

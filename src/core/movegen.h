@@ -117,6 +117,9 @@ struct PivotSet {
 };
 
 PivotSet pair_pivots(Bitboard own);
+// The same set without vector instructions: what pair_pivots computes where
+// there are none, and its check where there are.
+PivotSet pair_pivots_portable(Bitboard own);
 
 // The squares T with (file + file(T), rank + rank(T)) in the set. Portable
 // form, usable at compile time: rows rank..rank+7 hold the target ranks

@@ -101,18 +101,22 @@ std::vector<SupportingPivot> Position::supporting_pivots(Color c, Move m) const 
     return out;
 }
 
+std::uint64_t Position::hash_after(Move m) const {
+    const Color mover = side_to_move;
+    const Color other = opponent(mover);
+    std::uint64_t h = hash ^ piece_key(mover, m.from) ^ piece_key(mover, m.to) ^ SIDE_TO_MOVE_KEY;
+    if (pieces(other) & bit_of(m.to.index)) h ^= piece_key(other, m.to);
+    return h;
+}
+
 void Position::apply_legal_move(Move m) {
     const Color mover = side_to_move;
     const Color other = opponent(mover);
     const Bitboard to_bit = bit_of(m.to.index);
+    hash = hash_after(m);
     sets[index_of(mover)] ^= bit_of(m.from.index) | to_bit;
-    hash ^= piece_key(mover, m.from) ^ piece_key(mover, m.to);
-    if (sets[index_of(other)] & to_bit) {
-        sets[index_of(other)] &= ~to_bit;
-        hash ^= piece_key(other, m.to);
-    }
+    sets[index_of(other)] &= ~to_bit;
     side_to_move = other;
-    hash ^= SIDE_TO_MOVE_KEY;
     assert_consistent(*this);
 }
 

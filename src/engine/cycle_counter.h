@@ -18,8 +18,7 @@ namespace tovak::engine {
 inline bool has_invariant_cycle_counter() {
 #if defined(__x86_64__)
     unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-    if (__get_cpuid_max(0x80000000u, nullptr) < 0x80000007u) return false;
-    if (!__get_cpuid(0x80000007u, &eax, &ebx, &ecx, &edx)) return false;
+    if (!__get_cpuid(0x80000007u, &eax, &ebx, &ecx, &edx)) return false;  // leaf beyond the maximum
     return (edx & (1u << 8)) != 0;  // advanced power management: invariant TSC
 #else
     return false;

@@ -21,11 +21,12 @@ TEST(PivotSet, HoldsExactlyThePairPivots) {
         for (int a = 0; a < 64; ++a)
             for (int b = a + 1; b < 64; ++b)
                 if ((own & bit_of(a)) && (own & bit_of(b))) expected[(a & 7) + (b & 7)][(a >> 3) + (b >> 3)] = true;
-        const PivotSet set = pair_pivots(own);
-        for (int py = 0; py < 16; ++py)
-            for (int px = 0; px < 16; ++px)
-                ASSERT_EQ((set.rows[py] >> px) & 1, (px < 15 && py < 15 && expected[px][py]) ? 1 : 0)
-                    << "own " << std::hex << own << std::dec << " pivot " << px << "," << py;
+        for (const PivotSet& set : {pair_pivots(own), pair_pivots_portable(own)}) {
+            for (int py = 0; py < 16; ++py)
+                for (int px = 0; px < 16; ++px)
+                    ASSERT_EQ((set.rows[py] >> px) & 1, (px < 15 && py < 15 && expected[px][py]) ? 1 : 0)
+                        << "own " << std::hex << own << std::dec << " pivot " << px << "," << py;
+        }
     }
 }
 
