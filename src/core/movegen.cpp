@@ -1,5 +1,6 @@
 #include "core/movegen.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -127,17 +128,6 @@ void enumerate_moves(Bitboard own, Bitboard landing, MoveList& out) {
     });
 }
 
-// Calls visit(from, destinations) for each own piece, ascending, while it
-// returns true; whether it never returned false.
-template <typename Visit>
-inline bool for_each_piece(const PivotSet& pivots, Bitboard own, Visit&& visit) {
-    for (Bitboard rest = own; rest;) {
-        const int from = pop_lowest_bit(rest);
-        if (!visit(from, reflections(pivots, from & 7, from >> 3) & ~own)) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 Bitboard reflect_set(Bitboard b, Pivot pivot) {
@@ -200,25 +190,85 @@ inline void add_all_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m12
     (add_rank_pairs<R>(own, spread, low, high), ...);
 }
 
+// The pivot set in two vectors: rows 0..7 and 8..15.
+struct PivotVectors {
+    __m128i low;
+    __m128i high;
+};
+inline PivotVectors pivot_vectors(Bitboard own) {
+    const __m128i spread = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(own)), _mm_setzero_si128());
+    PivotVectors v{_mm_setzero_si128(), _mm_setzero_si128()};
+    add_all_rank_pairs(own, spread, v.low, v.high, std::make_integer_sequence<int, 8>{});
+    return v;
+}
+
+// The destinations of the pieces of rank R, as reflections does it, from the
+// set still in registers: rows R..R+7 are one window for the whole rank.
+template <int R, typename Visit>
+inline bool visit_rank_pieces(Bitboard own, const PivotVectors& pivots, Visit& visit) {
+    std::uint32_t files = static_cast<std::uint32_t>((own >> (8 * R)) & 0xff);
+    if (files == 0) return true;
+    __m128i window = pivots.low;
+    if constexpr (R > 0)
+        window = _mm_or_si128(_mm_srli_si128(pivots.low, 2 * R), _mm_slli_si128(pivots.high, 16 - 2 * R));
+    const __m128i low_bytes = _mm_set1_epi16(0x00ff);
+    for (; files; files &= files - 1) {
+        const int f = std::countr_zero(files);
+        const __m128i shifted = _mm_and_si128(_mm_srl_epi16(window, _mm_cvtsi32_si128(f)), low_bytes);
+        const auto reached = static_cast<Bitboard>(_mm_cvtsi128_si64(_mm_packus_epi16(shifted, shifted)));
+        if (!visit(8 * R + f, reached & ~own)) return false;
+    }
+    return true;
+}
+
+template <typename Visit, int... R>
+inline bool visit_all_pieces(Bitboard own, const PivotVectors& pivots, Visit& visit, std::integer_sequence<int, R...>) {
+    return (visit_rank_pieces<R>(own, pivots, visit) && ...);
+}
+
 }  // namespace
 
 PivotSet pair_pivots(Bitboard own) {
-    const __m128i spread = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(own)), _mm_setzero_si128());
-    __m128i low = _mm_setzero_si128();
-    __m128i high = _mm_setzero_si128();
-    add_all_rank_pairs(own, spread, low, high, std::make_integer_sequence<int, 8>{});
+    const PivotVectors v = pivot_vectors(own);
     PivotSet set;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(set.rows), low);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(set.rows + 8), high);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(set.rows), v.low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(set.rows + 8), v.high);
     return set;
 }
+
+namespace {
+
+// Calls visit(from, destinations) for each own piece, ascending, while it
+// returns true; whether it never returned false.
+template <typename Visit>
+inline bool for_each_piece(Bitboard own, Visit&& visit) {
+    return visit_all_pieces(own, pivot_vectors(own), visit, std::make_integer_sequence<int, 8>{});
+}
+
+}  // namespace
 #else
 PivotSet pair_pivots(Bitboard own) { return pair_pivots_portable(own); }
+
+namespace {
+
+// Calls visit(from, destinations) for each own piece, ascending, while it
+// returns true; whether it never returned false.
+template <typename Visit>
+inline bool for_each_piece(Bitboard own, Visit&& visit) {
+    const PivotSet pivots = pair_pivots_portable(own);
+    for (Bitboard rest = own; rest;) {
+        const int from = pop_lowest_bit(rest);
+        if (!visit(from, reflections_portable(pivots, from & 7, from >> 3) & ~own)) return false;
+    }
+    return true;
+}
+
+}  // namespace
 #endif
 
 MoveCounts count_moves(Bitboard own, Bitboard enemy) {
     MoveCounts counts;
-    for_each_piece(pair_pivots(own), own, [&](int, Bitboard destinations) {
+    for_each_piece(own, [&](int, Bitboard destinations) {
         counts.add_piece(destinations, enemy);
         return true;
     });
@@ -226,7 +276,7 @@ MoveCounts count_moves(Bitboard own, Bitboard enemy) {
 }
 
 SideMoves::SideMoves(Bitboard own, Bitboard enemy) : own_(own), enemy_(enemy) {
-    for_each_piece(pair_pivots(own), own, [&](int from, Bitboard destinations) {
+    for_each_piece(own, [&](int from, Bitboard destinations) {
         destinations_[from] = destinations;
         counts_.add_piece(destinations, enemy);
         return true;
@@ -238,34 +288,56 @@ void generate_legal_moves(const Position& p, MoveList& out) {
     enumerate_moves(own, ~own, out);
 }
 
-void generate_quiet_moves(const SideMoves& side, MoveList& out) {
-    enumerate_moves(side.own(), ~(side.own() | side.enemy()), out);
+std::size_t placed_moves(const SideMoves& side, Bitboard landing, std::uint32_t* places) {
+    // A few moves find their first pairs one by one; many take them all from
+    // one pass of the pair loop, where the first square whose pairs reach a
+    // pivot is the lower square of its first pair. (The count is a bound
+    // from the side's counts: captures only, or all moves.)
+    constexpr int FEW_MOVES = 32;
+    const Bitboard own = side.own();
+    const int count = (landing & ~side.enemy()) == 0 ? side.counts().captures : side.counts().moves;
+    std::size_t n = 0;
+    auto place_all = [&](auto&& first_lower) {
+        for (Bitboard origins = own; origins;) {
+            const int from = pop_lowest_bit(origins);
+            for (Bitboard targets = side.destinations(from) & landing; targets;) {
+                const int to = pop_lowest_bit(targets);
+                places[n++] = move_place(first_lower(move_pivot_spread(from, to)), from, to);
+            }
+        }
+    };
+    if (count <= FEW_MOVES) {
+        const FirstPairs first_pairs(own);
+        place_all([&](int spread) { return first_pairs.lower(spread); });
+    } else {
+        std::uint8_t first_lower[256];
+        PivotWords seen;
+        for_each_pair_source(own, [&](int lower, const PivotWords& pivots) {
+            const PivotWords fresh{pivots.low & ~seen.low, pivots.high & ~seen.high};
+            seen.low |= pivots.low;
+            seen.high |= pivots.high;
+            for (int w = 0; w < 4; ++w)
+                for (std::uint64_t bits = fresh.word(w); bits;)
+                    first_lower[64 * w + pop_lowest_bit(bits)] = static_cast<std::uint8_t>(lower);
+        });
+        place_all([&](int spread) { return first_lower[spread]; });
+    }
+    return n;
 }
 
-void generate_captures(const Position& p, MoveList& out) { generate_captures(SideMoves(p), out); }
-
-void generate_captures(const SideMoves& side, MoveList& out) {
-    // Places of all captures, then an insertion sort: captures are few.
-    out.clear();
+void generate_captures(const Position& p, MoveList& out) {
+    // Captures are few: placed, then sorted by place.
+    const SideMoves side(p);
     std::uint32_t places[MAX_MOVES];
-    std::size_t n = 0;
-    const FirstPairs first_pairs(side.own());
-    for (Bitboard origins = side.own(); origins;) {
-        const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = side.destinations(from) & side.enemy(); targets;) {
-            const int to = pop_lowest_bit(targets);
-            const std::uint32_t place = move_place(first_pairs.lower(move_pivot_spread(from, to)), from, to);
-            std::size_t i = n++;
-            for (; i > 0 && places[i - 1] > place; --i) places[i] = places[i - 1];
-            places[i] = place;
-        }
-    }
+    const std::size_t n = placed_moves(side, side.enemy(), places);
+    std::sort(places, places + n);
+    out.clear();
     for (std::size_t i = 0; i < n; ++i) out.push_back(move_at_place(places[i]));
 }
 
 bool has_legal_move(const Position& p) {
     const Bitboard own = p.pieces(p.side_to_move);
-    return !for_each_piece(pair_pivots(own), own, [](int, Bitboard destinations) { return destinations == 0; });
+    return !for_each_piece(own, [](int, Bitboard destinations) { return destinations == 0; });
 }
 
 }  // namespace tovak

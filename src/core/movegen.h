@@ -15,7 +15,7 @@
 //   - the first pair that supports a pivot in the rules' order (FirstPairs),
 //     which places a move in the rules' enumeration;
 //   - the rules' enumeration itself (generate_legal_moves,
-//     generate_captures).
+//     generate_captures), and each move's place in it (placed_moves).
 //
 // Two layouts carry the geometry. Sets of squares are 64-bit occupancy
 // sets; reflecting a whole set through a pivot is a half turn of the board
@@ -253,11 +253,11 @@ constexpr Move move_at_place(std::uint32_t place) {
 void generate_legal_moves(const Position& p, MoveList& out);
 // The legal moves of the side to move that land on an enemy piece, in the same order.
 void generate_captures(const Position& p, MoveList& out);
-// The same from the side's moves, already laid out. Captures are few: each is
-// placed in the enumeration through its first pair, and the few are sorted.
-void generate_captures(const SideMoves& side, MoveList& out);
-// The legal moves of the side that land on an empty square, in the same order.
-void generate_quiet_moves(const SideMoves& side, MoveList& out);
+// The places of the side's legal moves that land in `landing`, by ascending
+// origin (not in the order of the places), written to `places` (room for
+// MAX_MOVES); returns how many. A move list that will be sorted by other
+// keys anyway needs no list in the rules' order, only each move's place.
+std::size_t placed_moves(const SideMoves& side, Bitboard landing, std::uint32_t* places);
 // Whether the side to move has any legal move (outcome() without a list).
 bool has_legal_move(const Position& p);
 

@@ -27,18 +27,14 @@ constexpr std::uint32_t CAPTURE_BIT = 1u << 11;
 // an integer, largest first; keys of one list are distinct:
 //   bits 31..20  ordering score without the hint: capture bit, then the
 //                move's shape score (80..1400, 11 bits)
-//   bits 19..0   a number that grows with the move's place in the rules'
-//                enumeration: its index in a list in that order, or its
-//                move_place; so the later-generated of two equal scores
-//                comes first
-constexpr int ORDER_BITS = MOVE_PLACE_BITS;
-static_assert(MAX_MOVES <= 1u << ORDER_BITS);
-
-inline std::uint32_t score_bits(bool capture, Move m) {
-    return (capture ? CAPTURE_BIT : 0) | SHAPE_SCORES.scores[m.from.index][m.to.index];
+//   bits 19..0   the move's place in the rules' enumeration (move_place),
+//                so the later-generated of two equal scores comes first
+inline std::uint32_t key_of(std::uint32_t place, bool capture) {
+    const Move m = move_at_place(place);
+    const std::uint32_t score = (capture ? CAPTURE_BIT : 0) | SHAPE_SCORES.scores[m.from.index][m.to.index];
+    return score << MOVE_PLACE_BITS | place;
 }
-inline std::uint32_t key_of(std::uint32_t score, std::uint32_t order) { return score << ORDER_BITS | order; }
-inline std::uint32_t order_of_key(std::uint32_t key) { return key & ((1u << ORDER_BITS) - 1); }
+inline Move move_of_key(std::uint32_t key) { return move_at_place(key & ((1u << MOVE_PLACE_BITS) - 1)); }
 
 }  // namespace
 
@@ -52,19 +48,6 @@ OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(
     } else {
         start_stage(Stage::Captures);
     }
-}
-
-std::optional<Move> OrderedMoves::next() {
-    if (stage_ == Stage::Hint) {
-        start_stage(Stage::Captures);
-        return hint_;
-    }
-    if (size_ == 0) {
-        if (stage_ == Stage::QuietMoves) return std::nullopt;
-        start_stage(Stage::QuietMoves);
-        if (size_ == 0) return std::nullopt;
-    }
-    return moves_[order_of_key(picks_ < SCANNED_PICKS ? take_largest() : take_from_sorted())];
 }
 
 std::size_t OrderedMoves::remaining() const {
@@ -82,11 +65,11 @@ std::size_t OrderedMoves::remaining() const {
 void OrderedMoves::start_stage(Stage stage) {
     stage_ = stage;
     const bool captures = stage == Stage::Captures;
-    if (captures) generate_captures(us_, moves_);
-    else generate_quiet_moves(us_, moves_);
+    const Bitboard landing = captures ? us_.enemy() : ~(us_.own() | us_.enemy());
+    const std::size_t placed = placed_moves(us_, landing, keys_);
     std::size_t n = 0;
-    for (std::size_t i = 0; i < moves_.size(); ++i)
-        if (moves_[i] != hint_) keys_[n++] = key_of(score_bits(captures, moves_[i]), static_cast<std::uint32_t>(i));
+    for (std::size_t i = 0; i < placed; ++i)
+        if (move_at_place(keys_[i]) != hint_) keys_[n++] = key_of(keys_[i], captures);
     size_ = n;
     picks_ = 0;
 }
@@ -124,34 +107,24 @@ void ordered_moves(const Position& position, std::optional<Move> hint, MoveList&
 void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& out) {
     // A hint that is a legal capture leads; the best of the other captures
     // fill the list, their keys kept in descending order while the captures
-    // are visited. Quiescence asks at every node and wants four at most, so
-    // a capture is placed in the enumeration only when its score can still
-    // make the list.
+    // are visited.
     out.clear();
     const bool hint_leads = hint && (us.enemy() & bit_of(hint->to.index)) && us.is_move(*hint);
     if (hint_leads) out.push_back(*hint);
     const std::size_t room = MAX_CAPTURES - out.size();
+    std::uint32_t places[MAX_MOVES];
+    const std::size_t placed = placed_moves(us, us.enemy(), places);
     std::uint32_t best[MAX_CAPTURES];
     std::size_t kept = 0;
-    std::optional<FirstPairs> first_pairs;  // laid out at the first capture that needs it
-    for (Bitboard origins = us.own(); origins;) {
-        const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = us.destinations(from) & us.enemy(); targets;) {
-            const int to = pop_lowest_bit(targets);
-            const Move capture{Square::from_index(from), Square::from_index(to)};
-            if (hint_leads && capture == *hint) continue;
-            const std::uint32_t score = score_bits(true, capture);
-            if (kept == room && score < best[kept - 1] >> ORDER_BITS) continue;
-            if (!first_pairs) first_pairs.emplace(us.own());
-            const std::uint32_t key =
-                key_of(score, move_place(first_pairs->lower(move_pivot_spread(from, to)), from, to));
-            if (kept == room && key < best[kept - 1]) continue;
-            std::size_t i = kept < room ? kept++ : kept - 1;
-            for (; i > 0 && best[i - 1] < key; --i) best[i] = best[i - 1];
-            best[i] = key;
-        }
+    for (std::size_t c = 0; c < placed; ++c) {
+        if (hint_leads && move_at_place(places[c]) == *hint) continue;
+        const std::uint32_t key = key_of(places[c], true);
+        if (kept == room && key < best[kept - 1]) continue;
+        std::size_t i = kept < room ? kept++ : kept - 1;
+        for (; i > 0 && best[i - 1] < key; --i) best[i] = best[i - 1];
+        best[i] = key;
     }
-    for (std::size_t i = 0; i < kept; ++i) out.push_back(move_at_place(order_of_key(best[i])));
+    for (std::size_t i = 0; i < kept; ++i) out.push_back(move_of_key(best[i]));
 }
 
 void capture_moves(const Position& position, std::optional<Move> hint, CaptureList& out) {

@@ -66,12 +66,11 @@ private:
 // The legal moves of a node handed out best first, without sorting them all:
 // most nodes of an alpha-beta search cut off after a few moves. The hint,
 // which outranks everything, comes first; then the captures, which outrank
-// every quiet move; the quiet moves are only generated once the captures are
-// used up. Each stage takes its moves in the rules' order and keys each by
-// its ordering score and its index in that order, so that among equal scores
-// the later-generated move comes first. Within a stage the first few moves
-// are found by scanning for the largest key, and a stage that is asked for
-// more sorts the rest once.
+// every quiet move; the quiet moves are only looked at once the captures are
+// used up. Each move is keyed by its ordering score and its place in the
+// rules' enumeration, so that among equal scores the later-generated move
+// comes first. Within a stage the first few moves are found by scanning for
+// the largest key, and a stage that is asked for more sorts the rest once.
 class OrderedMoves {
 public:
     // Moves of a stage found by scanning before the rest is sorted.
@@ -81,7 +80,19 @@ public:
     OrderedMoves(const SideMoves& us, std::optional<Move> hint);
 
     // The next move, or none when all have been handed out.
-    std::optional<Move> next();
+    std::optional<Move> next() {
+        if (stage_ == Stage::Hint) {
+            start_stage(Stage::Captures);
+            return hint_;
+        }
+        if (size_ == 0) {
+            if (stage_ == Stage::QuietMoves) return std::nullopt;
+            start_stage(Stage::QuietMoves);
+            if (size_ == 0) return std::nullopt;
+        }
+        const std::uint32_t key = picks_ < SCANNED_PICKS ? take_largest() : take_from_sorted();
+        return move_at_place(key & ((1u << MOVE_PLACE_BITS) - 1));
+    }
 
     // Moves not yet handed out.
     std::size_t remaining() const;
@@ -101,7 +112,6 @@ private:
     const SideMoves& us_;
     std::optional<Move> hint_;  // the hint when it is a legal move: left out of the stages
     Stage stage_;
-    MoveList moves_;                 // the current stage's moves, in the rules' order
     std::uint32_t keys_[MAX_MOVES];  // its keys not yet handed out
     std::size_t size_ = 0;
     int picks_ = 0;  // moves handed out from the current stage
