@@ -4,6 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#endif
+
 namespace tovak {
 namespace {
 
@@ -136,7 +140,7 @@ Bitboard reflect_set(Bitboard b, Pivot pivot) {
     return reflect_turned(half_turn(b), pivot_spread(pivot.file_twice, pivot.rank_twice));
 }
 
-PivotSet pair_pivots_portable(Bitboard own) {
+PivotSet pair_pivots(Bitboard own) {
     // The pair loop, with one shift into place per rank rather than per
     // square: the pairs of one rank's squares share their row offset.
     const SpreadSquares spread = spread_squares(own);
@@ -158,8 +162,8 @@ PivotSet pair_pivots_portable(Bitboard own) {
 #if defined(__SSE2__) && defined(__x86_64__)
 namespace {
 
-// The same pair loop with the eight rows of the spread set in the 16-bit
-// lanes of a vector: a square's pairs with the higher ranks cost one lane
+// The pair loop of pair_pivots with the eight rows of the spread set in the
+// 16-bit lanes of a vector: a square's pairs with the higher ranks cost one lane
 // shift, and each rank's pairs move into their rows at once. The rank is a
 // template argument because the byte shifts take immediate counts.
 template <int R>
@@ -202,8 +206,8 @@ inline PivotVectors pivot_vectors(Bitboard own) {
     return v;
 }
 
-// The destinations of the pieces of rank R, as reflections does it, from the
-// set still in registers: rows R..R+7 are one window for the whole rank.
+// The destinations of the pieces of rank R, as reflections gives them, from
+// the set still in registers: rows R..R+7 are one window for the whole rank.
 template <int R, typename Visit>
 inline bool visit_rank_pieces(Bitboard own, const PivotVectors& pivots, Visit& visit) {
     std::uint32_t files = static_cast<std::uint32_t>((own >> (8 * R)) & 0xff);
@@ -226,18 +230,6 @@ inline bool visit_all_pieces(Bitboard own, const PivotVectors& pivots, Visit& vi
     return (visit_rank_pieces<R>(own, pivots, visit) && ...);
 }
 
-}  // namespace
-
-PivotSet pair_pivots(Bitboard own) {
-    const PivotVectors v = pivot_vectors(own);
-    PivotSet set;
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(set.rows), v.low);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(set.rows + 8), v.high);
-    return set;
-}
-
-namespace {
-
 // Calls visit(from, destinations) for each own piece, ascending, while it
 // returns true; whether it never returned false.
 template <typename Visit>
@@ -247,18 +239,16 @@ inline bool for_each_piece(Bitboard own, Visit&& visit) {
 
 }  // namespace
 #else
-PivotSet pair_pivots(Bitboard own) { return pair_pivots_portable(own); }
-
 namespace {
 
 // Calls visit(from, destinations) for each own piece, ascending, while it
 // returns true; whether it never returned false.
 template <typename Visit>
 inline bool for_each_piece(Bitboard own, Visit&& visit) {
-    const PivotSet pivots = pair_pivots_portable(own);
+    const PivotSet pivots = pair_pivots(own);
     for (Bitboard rest = own; rest;) {
         const int from = pop_lowest_bit(rest);
-        if (!visit(from, reflections_portable(pivots, from & 7, from >> 3) & ~own)) return false;
+        if (!visit(from, reflections(pivots, from & 7, from >> 3) & ~own)) return false;
     }
     return true;
 }

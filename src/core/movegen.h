@@ -9,7 +9,7 @@
 // pair pivots of the side:
 //   - the pivot set itself (PivotSet, pair_pivots);
 //   - the destinations of each piece, a shift of that set (reflections,
-//     SideMoves);
+//     SideMoves, which works eight rows at a time in vector registers);
 //   - the counts the evaluation needs (MoveCounts, count_moves);
 //   - whether any move exists (has_legal_move, SideMoves::any_move);
 //   - the first pair that supports a pivot in the rules' order (FirstPairs),
@@ -30,10 +30,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-
-#if defined(__SSE2__) && defined(__x86_64__)
-#include <emmintrin.h>
-#endif
 
 #include "core/bitboard.h"
 #include "core/move.h"
@@ -108,40 +104,23 @@ Bitboard reflect_set(Bitboard b, Pivot pivot);
 // The pivots of all pairs of distinct pieces of one side: bit px of rows[py]
 // is set when some pair has the pivot (px, py). Row 15 and bit 15 of every
 // row stay clear. The same bits as a spread set (row py is bits 16 py..).
+// The search never stores one: it takes each piece's destinations (below)
+// while the set is still in vector registers. This is the plain form, and
+// the check of that one.
 struct PivotSet {
     std::uint16_t rows[16] = {};
-
-    constexpr bool contains(int file_twice, int rank_twice) const {
-        return ((rows[rank_twice] >> file_twice) & 1) != 0;
-    }
 };
 
 PivotSet pair_pivots(Bitboard own);
-// The same set without vector instructions: what pair_pivots computes where
-// there are none, and its check where there are.
-PivotSet pair_pivots_portable(Bitboard own);
 
-// The squares T with (file + file(T), rank + rank(T)) in the set. Portable
-// form, usable at compile time: rows rank..rank+7 hold the target ranks
-// 0..7, and shifting each right by `file` leaves the target files in its low
-// byte.
-constexpr Bitboard reflections_portable(const PivotSet& pivots, int file, int rank) {
+// The squares T with (file + file(T), rank + rank(T)) in the set: rows
+// rank..rank+7 hold the target ranks 0..7, and shifting each right by `file`
+// leaves the target files in its low byte.
+constexpr Bitboard reflections(const PivotSet& pivots, int file, int rank) {
     Bitboard out = 0;
     for (int target_rank = 0; target_rank < 8; ++target_rank)
         out |= Bitboard{static_cast<std::uint8_t>(pivots.rows[rank + target_rank] >> file)} << (8 * target_rank);
     return out;
-}
-
-// The same set, eight rows at once.
-inline Bitboard reflections(const PivotSet& pivots, int file, int rank) {
-#if defined(__SSE2__) && defined(__x86_64__)
-    __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pivots.rows + rank));
-    window = _mm_srl_epi16(window, _mm_cvtsi32_si128(file));
-    window = _mm_and_si128(window, _mm_set1_epi16(0x00ff));
-    return static_cast<Bitboard>(_mm_cvtsi128_si64(_mm_packus_epi16(window, window)));
-#else
-    return reflections_portable(pivots, file, rank);
-#endif
 }
 
 // --- First supporting pairs ------------------------------------------------------------
