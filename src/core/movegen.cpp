@@ -48,47 +48,32 @@ constexpr SpreadSquares rows_above(int r) {
 constexpr SpreadSquares ROWS_ABOVE[8] = {rows_above(0), rows_above(1), rows_above(2), rows_above(3),
                                          rows_above(4), rows_above(5), rows_above(6), rows_above(7)};
 
-// The pivots of the pairs of square (f, r) with the own squares above it, in
-// two parts: with the squares of higher ranks, placed r rows too low (rows
-// 0..7 of `partners`), and with those of the same rank and higher files, in
-// row 0 of `same_rank` (it belongs to row 2 r). Spread indices add, so the
-// first part is the spread set of the higher ranks shifted by f (rows hold
-// at most 8 + 7 bits, so nothing crosses a row).
-struct PairsFrom {
-    Uint128 partners;
-    std::uint32_t same_rank;
-
-    void add(const PairsFrom& other) {
-        partners |= other.partners;
-        same_rank |= other.same_rank;
-    }
-    // The pivots in their rows, for a square of rank r.
-    PivotWords in_rows(int r) const {
-        PivotWords pivots;
-        pivots.low = partners << (16 * r);
-        pivots.high = r != 0 ? partners >> (128 - 16 * r) : 0;
-        if (r < 4) pivots.low |= static_cast<Uint128>(same_rank) << (32 * r);
-        else pivots.high |= static_cast<Uint128>(same_rank) << (32 * r - 128);
-        return pivots;
-    }
-};
-inline PairsFrom pairs_from(const SpreadSquares& spread, Bitboard own, int f, int r) {
-    const auto rank_files = static_cast<std::uint32_t>((own >> (8 * r)) & 0xff);
-    return PairsFrom{static_cast<Uint128>((spread.high & ROWS_ABOVE[r].high) << f) << 64 |
-                         ((spread.low & ROWS_ABOVE[r].low) << f),
-                     (rank_files & (~std::uint32_t{0} << (f + 1))) << f};
-}
-
 // The pair loop of the rules: calls visit(a, pivots) for each own square a in
 // ascending order, with the pivots of its pairs with the own squares above
 // it. Every pair is visited once, from its lower square, and the squares come
 // in the order of the rules' lexicographic pair loop.
+//
+// Spread indices add, so the pivots of a = (f, r) with the squares of higher
+// ranks are their spread set moved r rows up, the same for the whole rank,
+// then shifted by f (rows hold at most 8 + 7 bits, so nothing crosses a row
+// or a word); its pairs within rank r land in row 2 r.
 template <typename Visit>
 inline void for_each_pair_source(Bitboard own, Visit&& visit) {
     const SpreadSquares spread = spread_squares(own);
-    for (Bitboard rest = own; rest;) {
-        const int a = pop_lowest_bit(rest);
-        visit(a, pairs_from(spread, own, a & 7, a >> 3).in_rows(a >> 3));
+    for (int r = 0; r < 8; ++r) {
+        const auto rank_files = static_cast<std::uint32_t>((own >> (8 * r)) & 0xff);
+        if (rank_files == 0) continue;
+        const Uint128 higher = static_cast<Uint128>(spread.high & ROWS_ABOVE[r].high) << 64 |
+                               (spread.low & ROWS_ABOVE[r].low);
+        const PivotWords higher_in_rows{higher << (16 * r), r != 0 ? higher >> (128 - 16 * r) : 0};
+        for (std::uint32_t files = rank_files; files; files &= files - 1) {
+            const int f = std::countr_zero(files);
+            PivotWords pivots{higher_in_rows.low << f, higher_in_rows.high << f};
+            const Uint128 same_rank = (rank_files & (~std::uint32_t{0} << (f + 1))) << f;
+            if (r < 4) pivots.low |= same_rank << (32 * r);
+            else pivots.high |= same_rank << (32 * r - 128);
+            visit(8 * r + f, pivots);
+        }
     }
 }
 
@@ -141,18 +126,11 @@ Bitboard reflect_set(Bitboard b, Pivot pivot) {
 }
 
 PivotSet pair_pivots(Bitboard own) {
-    // The pair loop, with one shift into place per rank rather than per
-    // square: the pairs of one rank's squares share their row offset.
-    const SpreadSquares spread = spread_squares(own);
     PivotWords all;
-    for (int r = 0; r < 8; ++r) {
-        PairsFrom rank{0, 0};
-        for (std::uint32_t files = (own >> (8 * r)) & 0xff; files; files &= files - 1)
-            rank.add(pairs_from(spread, own, std::countr_zero(files), r));
-        const PivotWords pivots = rank.in_rows(r);
+    for_each_pair_source(own, [&](int, const PivotWords& pivots) {
         all.low |= pivots.low;
         all.high |= pivots.high;
-    }
+    });
     PivotSet set;
     static_assert(sizeof set.rows == sizeof all);
     std::memcpy(set.rows, &all, sizeof all);  // little-endian: row 0 first
@@ -163,8 +141,8 @@ PivotSet pair_pivots(Bitboard own) {
 namespace {
 
 // The pair loop of pair_pivots with the eight rows of the spread set in the
-// 16-bit lanes of a vector: a square's pairs with the higher ranks cost one lane
-// shift, and each rank's pairs move into their rows at once. The rank is a
+// 16-bit lanes of a vector: a square's pairs with the higher ranks cost one
+// lane shift, and each rank's pairs move into their rows at once. The rank is a
 // template argument because the byte shifts take immediate counts.
 template <int R>
 inline void add_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high) {
