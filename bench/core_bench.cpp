@@ -143,7 +143,7 @@ void time_perft(benchmark::State& state, Perft&& count) {
         static_cast<double>(leaves), benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void perft_fast(benchmark::State& state) { time_perft(state, perft); }
+void perft_fast(benchmark::State& state) { time_perft(state, samples::perft); }
 void perft_reference(benchmark::State& state) { time_perft(state, reference::perft); }
 
 // --- ratios ------------------------------------------------------------------------------

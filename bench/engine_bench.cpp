@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -84,6 +85,21 @@ void search_iterative_reference(benchmark::State& state) {
     report_nodes(state, per_pass, iterative_nodes_fast());
 }
 
+// The same iterative deepening with no clock reads at all: a budget that
+// overflows the clock's range gives no deadline, so nothing is ever tested.
+// The gap to search_iterative/fast is what the deadline tests cost.
+void search_iterative_unclocked(benchmark::State& state) {
+    std::uint64_t per_pass = 0;
+    for (auto _ : state) {
+        per_pass = 0;
+        for (const Position& p : signature_positions()) {
+            engine::TickClock overflowing{std::numeric_limits<std::uint64_t>::max(), 0};
+            per_pass += searched(engine::analyze(p, SEARCH_DEPTH, engine::Duration{1, 0}, overflowing).stats);
+        }
+    }
+    report_nodes(state, per_pass, iterative_nodes_fast());
+}
+
 // --- search: one fixed-depth root search, no deadline -------------------------------------------
 
 std::uint64_t fixed_nodes_fast() {
@@ -148,6 +164,7 @@ void evaluate_games_reference(benchmark::State& state) {
 void register_benchmarks() {
     using benchmark::RegisterBenchmark;
     RegisterBenchmark("search_iterative/fast", search_iterative_fast)->Unit(benchmark::kMillisecond);
+    RegisterBenchmark("search_iterative_unclocked", search_iterative_unclocked)->Unit(benchmark::kMillisecond);
     RegisterBenchmark("search_iterative/reference", search_iterative_reference)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
@@ -168,6 +185,11 @@ int main(int argc, char** argv) {
     tovak::register_benchmarks();
     tovak::bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    const auto timed = reporter.cpu_seconds("search_iterative/fast");
+    const auto unclocked = reporter.cpu_seconds("search_iterative_unclocked");
+    if (timed && unclocked)
+        std::printf("\ntime-budgeted search / the same search without clock reads: %.3f (CPU time)\n",
+                    *timed / *unclocked);
     if (const auto seconds = reporter.cpu_seconds("evaluate_initial/fast"))
         std::printf("\nevaluate on the initial position: %.3f us per call (fast engine, CPU time)\n",
                     *seconds * 1e6 / static_cast<double>(tovak::initial_only().size()));

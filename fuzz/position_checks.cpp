@@ -6,39 +6,26 @@
 
 #include "core/movegen.h"
 #include "fuzz_check.h"
-#include "reference_rules.h"
+#include "core_reference_support.h"
 
 namespace tovak::fuzz {
 namespace {
 
 bool same_moves(const std::vector<Move>& a, const std::vector<Move>& b) { return a == b; }
 
-// Moves that `side` would have if it were to move, from the reference.
-std::vector<Move> reference_moves_for(const Position& p, Color side) {
-    Position q = p;
-    q.set_side_to_move(side);
-    return reference_legal_moves(q);
-}
-
-void check_summary(const Position& p, Color side) {
-    const std::vector<Move> moves = reference_moves_for(p, side);
-    int captures = 0;
-    std::uint64_t origins = 0;
-    for (const Move m : moves) {
-        if (p.piece_at(m.to) == opponent(side)) ++captures;
-        origins |= bit_of(m.from.index);
-    }
-    const MoveSummary s = summarize_moves(p, side);
-    FUZZ_CHECK(s.moves == static_cast<int>(moves.size()));
-    FUZZ_CHECK(s.captures == captures);
-    FUZZ_CHECK(s.immobile == p.piece_count(side) - popcount(origins));
+void check_counts(const Position& p, Color side) {
+    const reference::MoveCounts want = reference::count_moves(p, side);
+    const MoveCounts got = count_moves(p.pieces(side), p.pieces(opponent(side)));
+    FUZZ_CHECK(got.moves == want.moves);
+    FUZZ_CHECK(got.captures == want.captures);
+    FUZZ_CHECK(got.immobile == want.immobile);
 }
 
 }  // namespace
 
 void check_supporting_pivots(const Position& p, Color c, Move m) {
     const std::vector<SupportingPivot> got = p.supporting_pivots(c, m);
-    const std::vector<SupportingPivot> want = reference_supporting_pivots(p, c, m);
+    const std::vector<SupportingPivot> want = reference::supporting_pivots(p, c, m);
     FUZZ_CHECK(got.size() == want.size());
     for (std::size_t i = 0; i < got.size(); ++i) {
         FUZZ_CHECK(got[i].pivot == want[i].pivot);
@@ -53,7 +40,7 @@ void check_invariants(const Position& p) {
     FUZZ_CHECK(p.hash == hash_from_scratch(p));
     assert_consistent(p);
     const std::vector<Move> moves = p.legal_moves();
-    FUZZ_CHECK(same_moves(moves, reference_legal_moves(p)));
+    FUZZ_CHECK(same_moves(moves, reference::legal_moves(p)));
     FUZZ_CHECK(has_legal_move(p) == !moves.empty());
     FUZZ_CHECK(p.outcome() == (moves.empty() ? std::optional(opponent(p.side_to_move)) : std::nullopt));
 }
@@ -61,10 +48,9 @@ void check_invariants(const Position& p) {
 void check_position(const Position& p) {
     check_invariants(p);
     for (const Color c : {Color::White, Color::Black}) {
-        const std::vector<int> want = reference_squares(p, c);
+        const std::vector<Square> want = reference::squares_of(p, c);
         const std::vector<Square> got = p.squares_of(c);
-        FUZZ_CHECK(got.size() == want.size());
-        for (std::size_t i = 0; i < got.size(); ++i) FUZZ_CHECK(got[i].index == want[i]);
+        FUZZ_CHECK(got == want);
         FUZZ_CHECK(p.piece_count(c) == static_cast<int>(want.size()));
     }
     for (int sq = 0; sq < 64; ++sq) {
@@ -105,8 +91,8 @@ void check_position(const Position& p) {
         if (p.piece_at(m.to) == opponent(side)) want_caps.push_back(m);
     FUZZ_CHECK(same_moves(std::vector<Move>(caps.begin(), caps.end()), want_caps));
 
-    check_summary(p, Color::White);
-    check_summary(p, Color::Black);
+    check_counts(p, Color::White);
+    check_counts(p, Color::Black);
 
     // Listed moves have supporting pairs: a bounded sample, compared in full
     // (supporting_pivots is quadratic in the piece count).

@@ -16,7 +16,7 @@ void check_invariants(const Position& p);
 // On the start and the last position of a sequence (every position reached
 // is the last of some shorter input): check_invariants, the board queries,
 // the capture generator, the legality test of all 4096 moves, the move
-// summaries and a sample of supporting pivots.
+// counts of both sides and a sample of supporting pivots.
 void check_position(const Position& p);
 
 // supporting_pivots of `c` for one move against the literal rules.

@@ -1,160 +1,90 @@
 #include "core/movegen.h"
 
-#include <array>
-#include <bit>
-#include <cstdint>
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#if defined(__SSE2__) && defined(__x86_64__)
+#include <emmintrin.h>
+#endif
 
 namespace tovak {
 namespace {
 
-// Square i -> square 63 - i: a half turn of the board about its centre.
-inline Bitboard rotate_half_turn(Bitboard b) {
-    b = __builtin_bswap64(b);  // rank r -> 7 - r
-    b = ((b >> 1) & 0x5555555555555555ULL) | ((b & 0x5555555555555555ULL) << 1);
-    b = ((b >> 2) & 0x3333333333333333ULL) | ((b & 0x3333333333333333ULL) << 2);
-    b = ((b >> 4) & 0x0f0f0f0f0f0f0f0fULL) | ((b & 0x0f0f0f0f0f0f0f0fULL) << 4);  // file f -> 7 - f
-    return b;
-}
+// --- The pair loop ----------------------------------------------------------------------
 
-// Reflection through (px, py) maps (f, r) to (px - f, py - r): a half turn to
-// (7 - f, 7 - r), then a shift by (px - 7, py - 7). The shift is done as a
-// rotation (no branch on its sign) and the squares that wrapped past a file or
-// rank edge are masked off. The half turn does not depend on the pivot, so
-// callers that reflect one set through many pivots turn it once.
-struct PivotShift {
-    Bitboard on_board;    // squares whose image lands on the board
-    std::uint8_t rotate;  // left rotation amount
-};
-// Indexed by px + 16 * py, which is also the pivot's spread index (below).
-constexpr std::array<PivotShift, 256> make_pivot_shifts() {
-    std::array<PivotShift, 256> table{};
-    for (int px = 0; px <= 14; ++px) {
-        for (int py = 0; py <= 14; ++py) {
-            const int dx = px - 7;
-            const int dy = py - 7;
-            Bitboard mask = 0;
-            for (int f = 0; f < 8; ++f)
-                for (int r = 0; r < 8; ++r)
-                    if (f - dx >= 0 && f - dx <= 7 && r - dy >= 0 && r - dy <= 7)
-                        mask |= bit_of(f + 8 * r);
-            table[px + 16 * py] = PivotShift{mask, static_cast<std::uint8_t>((dx + 8 * dy) & 63)};
-        }
-    }
-    return table;
-}
-constexpr auto PIVOT_SHIFTS = make_pivot_shifts();
-
-inline Bitboard shift_turned(Bitboard turned, int px, int py) {
-    const PivotShift& s = PIVOT_SHIFTS[px + 16 * py];
-    return std::rotl(turned, s.rotate) & s.on_board;
-}
-inline Bitboard reflect_through(Bitboard b, int px, int py) {
-    return shift_turned(rotate_half_turn(b), px, py);
-}
-
-// Pivots as bits. A square (f, r) is spread to bit f + 16 r of a 128-bit
-// word, so the sum of two squares' spread indices is the spread index of their
-// pivot (file sums stay below 16: no carries), and shifting the spread set of
-// some squares by a's spread index yields the pivots of all their pairs with a
-// at once. The spread index grows with the square index, so it orders pivots
-// as the pair loop's inner index does.
-// (__int128 is a GCC/Clang extension; both compilers we build with have it.)
+// A spread set of pivots as two 128-bit words, rows 0..7 and 8..15. (__int128
+// is a GCC/Clang extension; both compilers we build with have it.)
 __extension__ typedef unsigned __int128 Uint128;
-struct PivotSet {
-    Uint128 low = 0;   // spread indices 0..127
-    Uint128 high = 0;  // 128..255 (only up to 238 occur)
+struct PivotWords {
+    Uint128 low = 0;
+    Uint128 high = 0;
+
+    std::uint64_t word(int w) const {  // rows 16 w .. 16 w + 3
+        return static_cast<std::uint64_t>((w < 2 ? low : high) >> (64 * (w & 1)));
+    }
 };
-inline Uint128 spread_ranks(Bitboard b) {
-    auto spread_half = [](std::uint64_t x) {  // four ranks of 8 bits to four 16-bit lanes
+
+// The squares of a set spread to rows of 16 bits, square (f, r) to bit
+// f + 16 r: ranks 0..3 in the first word, 4..7 in the second.
+struct SpreadSquares {
+    std::uint64_t low;
+    std::uint64_t high;
+};
+inline SpreadSquares spread_squares(Bitboard b) {
+    auto spread_four_ranks = [](std::uint64_t x) {  // four ranks of 8 bits to four 16-bit rows
         x = (x | (x << 16)) & 0x0000ffff0000ffffULL;
         return (x | (x << 8)) & 0x00ff00ff00ff00ffULL;
     };
-    return (static_cast<Uint128>(spread_half(b >> 32)) << 64) | spread_half(b & 0xffffffffULL);
-}
-inline int spread_index(int square) { return (square & 7) + 16 * (square >> 3); }
-// The pivots of `a` paired with each square of the spread set `partners`.
-inline PivotSet shifted_by(Uint128 partners, int a_spread) {
-    PivotSet set;
-    set.low = partners << a_spread;
-    if (a_spread) set.high = partners >> (128 - a_spread);
-    return set;
+    return SpreadSquares{spread_four_ranks(b & 0xffffffffULL), spread_four_ranks(b >> 32)};
 }
 
-// Calls visit(px, py) for each pivot of the set in ascending spread order;
-// stops and returns false as soon as visit does.
+// The rows above row r (0..7) of a spread set of squares, as its two words.
+constexpr SpreadSquares rows_above(int r) {
+    SpreadSquares m{0, 0};
+    for (int row = r + 1; row < 8; ++row) (row < 4 ? m.low : m.high) |= std::uint64_t{0xffff} << (16 * (row & 3));
+    return m;
+}
+constexpr SpreadSquares ROWS_ABOVE[8] = {rows_above(0), rows_above(1), rows_above(2), rows_above(3),
+                                         rows_above(4), rows_above(5), rows_above(6), rows_above(7)};
+
+// The pair loop of the rules: calls visit(a, pivots) for each own square a in
+// ascending order, with the pivots of its pairs with the own squares above
+// it. Every pair is visited once, from its lower square, and the squares come
+// in the order of the rules' lexicographic pair loop.
+//
+// Spread indices add, so the pivots of a = (f, r) with the squares of higher
+// ranks are their spread set moved r rows up, the same for the whole rank,
+// then shifted by f (rows hold at most 8 + 7 bits, so nothing crosses a row
+// or a word); its pairs within rank r land in row 2 r.
 template <typename Visit>
-inline bool visit_pivots(const PivotSet& set, Visit&& visit) {
-    const std::uint64_t words[4] = {
-        static_cast<std::uint64_t>(set.low), static_cast<std::uint64_t>(set.low >> 64),
-        static_cast<std::uint64_t>(set.high), static_cast<std::uint64_t>(set.high >> 64)};
-    for (int w = 0; w < 4; ++w) {
-        std::uint64_t bits = words[w];
-        while (bits) {
-            const int spread = 64 * w + pop_lowest_bit(bits);
-            if (!visit(spread & 15, spread >> 4)) return false;
+inline void for_each_pair_source(Bitboard own, Visit&& visit) {
+    const SpreadSquares spread = spread_squares(own);
+    for (int r = 0; r < 8; ++r) {
+        const auto rank_files = static_cast<std::uint32_t>((own >> (8 * r)) & 0xff);
+        if (rank_files == 0) continue;
+        const Uint128 higher = static_cast<Uint128>(spread.high & ROWS_ABOVE[r].high) << 64 |
+                               (spread.low & ROWS_ABOVE[r].low);
+        const PivotWords higher_in_rows{higher << (16 * r), r != 0 ? higher >> (128 - 16 * r) : 0};
+        for (std::uint32_t files = rank_files; files; files &= files - 1) {
+            const int f = std::countr_zero(files);
+            PivotWords pivots{higher_in_rows.low << f, higher_in_rows.high << f};
+            const Uint128 same_rank = (rank_files & (~std::uint32_t{0} << (f + 1))) << f;
+            if (r < 4) pivots.low |= same_rank << (32 * r);
+            else pivots.high |= same_rank << (32 * r - 128);
+            visit(8 * r + f, pivots);
         }
     }
-    return true;
 }
 
-// Calls visit(px, py, targets) for every pivot of a pair of `own` squares, in
-// the order in which the rules' lexicographic pair loop first reaches it, with
-// the non-own squares that own pieces reach through it (possibly none). Stops
-// early when visit returns false.
-//
-// For one first square S[i], the pairs (S[i], S[j]), j > i ascending, have
-// distinct pivots in ascending spread order. So the inner loop over j is one
-// shift of the spread set of the later squares, and the pivots it reaches
-// first are that set minus those already reached from earlier first squares.
-template <typename Visit>
-inline void for_each_new_pivot(Bitboard own, Visit&& visit) {
-    const Bitboard not_own = ~own;
-    const Bitboard turned_own = rotate_half_turn(own);
-    Uint128 later = spread_ranks(own);
-    PivotSet seen;
-    Bitboard rest = own;
-    while (rest) {
-        const int a_spread = spread_index(pop_lowest_bit(rest));
-        later &= ~(static_cast<Uint128>(1) << a_spread);
-        if (!later) return;  // the last square starts no pair
-        PivotSet fresh = shifted_by(later, a_spread);
-        fresh.low &= ~seen.low;
-        fresh.high &= ~seen.high;
-        seen.low |= fresh.low;
-        seen.high |= fresh.high;
-        const bool go_on = visit_pivots(fresh, [&](int px, int py) {
-            return visit(px, py, shift_turned(turned_own, px, py) & not_own);
-        });
-        if (!go_on) return;
-    }
-}
+// --- The enumeration ----------------------------------------------------------------------
 
-// The same pivots when the order does not matter: all of them as one set.
-template <typename Visit>
-inline void for_each_pivot_unordered(Bitboard own, Visit&& visit) {
-    PivotSet set;
-    Uint128 later = spread_ranks(own);
-    Bitboard rest = own;
-    while (rest) {
-        const int a_spread = spread_index(pop_lowest_bit(rest));
-        later &= ~(static_cast<Uint128>(1) << a_spread);
-        const PivotSet pairs = shifted_by(later, a_spread);
-        set.low |= pairs.low;
-        set.high |= pairs.high;
-    }
-    const Bitboard not_own = ~own;
-    const Bitboard turned_own = rotate_half_turn(own);
-    visit_pivots(set, [&](int px, int py) {
-        return visit(px, py, shift_turned(turned_own, px, py) & not_own);
-    });
-}
-
-// Appends (origin, target) for each target in `targets`, by ascending origin.
-// Origin and target indices sum to px + 8 py, so ascending origins are
-// descending targets: the run is written from its last slot back, and no
-// origin set is ever computed.
-inline void emit_moves(int px, int py, Bitboard targets, MoveList& out) {
-    const int sum = px + 8 * py;
+// Appends (origin, target) for each target, by ascending origin. Origin and
+// target indices sum to px + 8 py, so ascending origins are descending
+// targets: the run is written from its last slot back, and no origin set is
+// ever computed.
+inline void emit_moves(int spread, Bitboard targets, MoveList& out) {
+    const int sum = (spread & 15) + 8 * (spread >> 4);
     std::size_t slot = out.size() + static_cast<std::size_t>(popcount(targets));
     out.resize(slot);
     Move* moves = out.begin();
@@ -164,76 +94,218 @@ inline void emit_moves(int px, int py, Bitboard targets, MoveList& out) {
     }
 }
 
+// The moves of `own` landing in `landing` (a subset of the non-own squares),
+// in the rules' order: every pivot at its first pair, pivots of one lower
+// square in ascending order (as the pair loop's inner index reaches them), the
+// moves of each pivot by ascending origin.
+void enumerate_moves(Bitboard own, Bitboard landing, MoveList& out) {
+    out.clear();
+    const Bitboard turned_own = half_turn(own);
+    PivotWords seen;
+    for_each_pair_source(own, [&](int, const PivotWords& pivots) {
+        const PivotWords fresh_words{pivots.low & ~seen.low, pivots.high & ~seen.high};
+        seen.low |= pivots.low;
+        seen.high |= pivots.high;
+        for (int w = 0; w < 4; ++w) {
+            std::uint64_t fresh = fresh_words.word(w);
+            while (fresh) {
+                const int spread = 64 * w + pop_lowest_bit(fresh);
+                const Bitboard targets = reflect_turned(turned_own, spread) & landing;
+                if (targets) emit_moves(spread, targets, out);
+            }
+        }
+    });
+}
+
 }  // namespace
 
 Bitboard reflect_set(Bitboard b, Pivot pivot) {
-    // The shift table covers the pivots of on-board pairs (0..14 each way). A
-    // hand-built pivot beyond that reflects every square off the board, and
-    // must not index past the table.
-    if (pivot.file_twice < 0 || pivot.file_twice > 14 || pivot.rank_twice < 0 ||
-        pivot.rank_twice > 14)
-        return 0;
-    return reflect_through(b, pivot.file_twice, pivot.rank_twice);
+    // The shift table covers the pivots of two squares (0..14 each way).
+    if (pivot.file_twice < 0 || pivot.file_twice > 14 || pivot.rank_twice < 0 || pivot.rank_twice > 14) return 0;
+    return reflect_turned(half_turn(b), pivot_spread(pivot.file_twice, pivot.rank_twice));
+}
+
+PivotSet pair_pivots(Bitboard own) {
+    PivotWords all;
+    for_each_pair_source(own, [&](int, const PivotWords& pivots) {
+        all.low |= pivots.low;
+        all.high |= pivots.high;
+    });
+    PivotSet set;
+    static_assert(sizeof set.rows == sizeof all);
+    std::memcpy(set.rows, &all, sizeof all);  // little-endian: row 0 first
+    return set;
+}
+
+#if defined(__SSE2__) && defined(__x86_64__)
+namespace {
+
+// The pair loop of pair_pivots with the eight rows of the spread set in the
+// 16-bit lanes of a vector: a square's pairs with the higher ranks cost one
+// lane shift, and each rank's pairs move into their rows at once. The rank is a
+// template argument because the byte shifts take immediate counts.
+template <int R>
+inline void add_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high) {
+    const auto files = static_cast<std::uint32_t>((own >> (8 * R)) & 0xff);
+    if (files == 0) return;
+    // Lanes above R: the partners of higher ranks (none above rank 7: a
+    // byte shift by 16 clears the vector).
+    const __m128i above = _mm_and_si128(spread, _mm_slli_si128(_mm_set1_epi8(-1), 2 * (R + 1)));
+    __m128i pairs = _mm_setzero_si128();
+    std::uint32_t same_rank = 0;
+    for (std::uint32_t rest = files; rest; rest &= rest - 1) {
+        const int f = std::countr_zero(rest);
+        pairs = _mm_or_si128(pairs, _mm_sll_epi16(above, _mm_cvtsi32_si128(f)));
+        same_rank |= (files & (~std::uint32_t{0} << (f + 1))) << f;
+    }
+    // Lane q holds the pivots of row q + R.
+    low = _mm_or_si128(low, _mm_slli_si128(pairs, 2 * R));
+    if constexpr (R > 0) high = _mm_or_si128(high, _mm_srli_si128(pairs, 16 - 2 * R));
+    // The same rank's pairs: row 2 R.
+    if constexpr (2 * R < 8) low = _mm_or_si128(low, _mm_insert_epi16(_mm_setzero_si128(), static_cast<int>(same_rank), 2 * R));
+    else high = _mm_or_si128(high, _mm_insert_epi16(_mm_setzero_si128(), static_cast<int>(same_rank), 2 * R - 8));
+}
+
+template <int... R>
+inline void add_all_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high,
+                               std::integer_sequence<int, R...>) {
+    (add_rank_pairs<R>(own, spread, low, high), ...);
+}
+
+// The pivot set in two vectors: rows 0..7 and 8..15.
+struct PivotVectors {
+    __m128i low;
+    __m128i high;
+};
+inline PivotVectors pivot_vectors(Bitboard own) {
+    const __m128i spread = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(own)), _mm_setzero_si128());
+    PivotVectors v{_mm_setzero_si128(), _mm_setzero_si128()};
+    add_all_rank_pairs(own, spread, v.low, v.high, std::make_integer_sequence<int, 8>{});
+    return v;
+}
+
+// The destinations of the pieces of rank R, as reflections gives them, from
+// the set still in registers: rows R..R+7 are one window for the whole rank.
+template <int R, typename Visit>
+inline bool visit_rank_pieces(Bitboard own, const PivotVectors& pivots, Visit& visit) {
+    std::uint32_t files = static_cast<std::uint32_t>((own >> (8 * R)) & 0xff);
+    if (files == 0) return true;
+    __m128i window = pivots.low;
+    if constexpr (R > 0)
+        window = _mm_or_si128(_mm_srli_si128(pivots.low, 2 * R), _mm_slli_si128(pivots.high, 16 - 2 * R));
+    const __m128i low_bytes = _mm_set1_epi16(0x00ff);
+    for (; files; files &= files - 1) {
+        const int f = std::countr_zero(files);
+        const __m128i shifted = _mm_and_si128(_mm_srl_epi16(window, _mm_cvtsi32_si128(f)), low_bytes);
+        const auto reached = static_cast<Bitboard>(_mm_cvtsi128_si64(_mm_packus_epi16(shifted, shifted)));
+        if (!visit(8 * R + f, reached & ~own)) return false;
+    }
+    return true;
+}
+
+template <typename Visit, int... R>
+inline bool visit_all_pieces(Bitboard own, const PivotVectors& pivots, Visit& visit, std::integer_sequence<int, R...>) {
+    return (visit_rank_pieces<R>(own, pivots, visit) && ...);
+}
+
+// Calls visit(from, destinations) for each own piece, ascending, while it
+// returns true; whether it never returned false.
+template <typename Visit>
+inline bool for_each_piece(Bitboard own, Visit&& visit) {
+    return visit_all_pieces(own, pivot_vectors(own), visit, std::make_integer_sequence<int, 8>{});
+}
+
+}  // namespace
+#else
+namespace {
+
+// Calls visit(from, destinations) for each own piece, ascending, while it
+// returns true; whether it never returned false.
+template <typename Visit>
+inline bool for_each_piece(Bitboard own, Visit&& visit) {
+    const PivotSet pivots = pair_pivots(own);
+    for (Bitboard rest = own; rest;) {
+        const int from = pop_lowest_bit(rest);
+        if (!visit(from, reflections(pivots, from & 7, from >> 3) & ~own)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+#endif
+
+MoveCounts count_moves(Bitboard own, Bitboard enemy) {
+    MoveCounts counts;
+    for_each_piece(own, [&](int, Bitboard destinations) {
+        counts.add_piece(destinations, enemy);
+        return true;
+    });
+    return counts;
+}
+
+SideMoves::SideMoves(Bitboard own, Bitboard enemy) : own_(own), enemy_(enemy) {
+    for_each_piece(own, [&](int from, Bitboard destinations) {
+        destinations_[from] = destinations;
+        counts_.add_piece(destinations, enemy);
+        return true;
+    });
 }
 
 void generate_legal_moves(const Position& p, MoveList& out) {
-    out.clear();
-    for_each_new_pivot(p.pieces(p.side_to_move), [&](int px, int py, Bitboard targets) {
-        if (targets) emit_moves(px, py, targets, out);
-        return true;
-    });
+    const Bitboard own = p.pieces(p.side_to_move);
+    enumerate_moves(own, ~own, out);
+}
+
+std::size_t placed_moves(const SideMoves& side, Bitboard landing, std::uint32_t* places) {
+    // A few moves find their first pairs one by one; many take them all from
+    // one pass of the pair loop, where the first square whose pairs reach a
+    // pivot is the lower square of its first pair. (The count is a bound
+    // from the side's counts: captures only, or all moves.)
+    constexpr int FEW_MOVES = 32;
+    const Bitboard own = side.own();
+    const int count = (landing & ~side.enemy()) == 0 ? side.counts().captures : side.counts().moves;
+    std::size_t n = 0;
+    auto place_all = [&](auto&& first_lower) {
+        for (Bitboard origins = own; origins;) {
+            const int from = pop_lowest_bit(origins);
+            for (Bitboard targets = side.destinations(from) & landing; targets;) {
+                const int to = pop_lowest_bit(targets);
+                places[n++] = move_place(first_lower(move_pivot_spread(from, to)), from, to);
+            }
+        }
+    };
+    if (count <= FEW_MOVES) {
+        const FirstPairs first_pairs(own);
+        place_all([&](int spread) { return first_pairs.lower(spread); });
+    } else {
+        std::uint8_t first_lower[256];
+        PivotWords seen;
+        for_each_pair_source(own, [&](int lower, const PivotWords& pivots) {
+            const PivotWords fresh{pivots.low & ~seen.low, pivots.high & ~seen.high};
+            seen.low |= pivots.low;
+            seen.high |= pivots.high;
+            for (int w = 0; w < 4; ++w)
+                for (std::uint64_t bits = fresh.word(w); bits;)
+                    first_lower[64 * w + pop_lowest_bit(bits)] = static_cast<std::uint8_t>(lower);
+        });
+        place_all([&](int spread) { return first_lower[spread]; });
+    }
+    return n;
 }
 
 void generate_captures(const Position& p, MoveList& out) {
+    // Captures are few: placed, then sorted by place.
+    const SideMoves side(p);
+    std::uint32_t places[MAX_MOVES];
+    const std::size_t n = placed_moves(side, side.enemy(), places);
+    std::sort(places, places + n);
     out.clear();
-    const Bitboard enemy = p.pieces(opponent(p.side_to_move));
-    for_each_new_pivot(p.pieces(p.side_to_move), [&](int px, int py, Bitboard targets) {
-        targets &= enemy;
-        if (targets) emit_moves(px, py, targets, out);
-        return true;
-    });
+    for (std::size_t i = 0; i < n; ++i) out.push_back(move_at_place(places[i]));
 }
 
 bool has_legal_move(const Position& p) {
-    bool found = false;
-    for_each_pivot_unordered(p.pieces(p.side_to_move), [&](int, int, Bitboard targets) {
-        found = targets != 0;
-        return !found;
-    });
-    return found;
-}
-
-MoveSummary summarize_moves(const Position& p, Color side) {
-    const Bitboard own = p.pieces(side);
-    const Bitboard enemy = p.pieces(opponent(side));
-    MoveSummary summary;
-    Bitboard mobile = 0;
-    const Bitboard turned_free = rotate_half_turn(~own);
-    for_each_pivot_unordered(own, [&](int px, int py, Bitboard targets) {
-        if (targets) {
-            summary.moves += popcount(targets);
-            summary.captures += popcount(targets & enemy);
-            // The pieces that start a move here: own squares whose image is a free square.
-            mobile |= own & shift_turned(turned_free, px, py);
-        }
-        return true;
-    });
-    summary.immobile = popcount(own & ~mobile);
-    return summary;
-}
-
-std::uint64_t perft(const Position& p, int depth) {
-    if (depth == 0) return 1;
-    MoveList moves;
-    generate_legal_moves(p, moves);
-    if (depth == 1) return moves.size();
-    std::uint64_t leaves = 0;
-    for (const Move m : moves) {
-        Position child = p;
-        child.apply_legal_move(m);
-        leaves += perft(child, depth - 1);
-    }
-    return leaves;
+    const Bitboard own = p.pieces(p.side_to_move);
+    return !for_each_piece(own, [](int, Bitboard destinations) { return destinations == 0; });
 }
 
 }  // namespace tovak

@@ -72,22 +72,6 @@ std::vector<Move> Position::legal_moves() const {
     return std::vector<Move>(list.begin(), list.end());
 }
 
-namespace {
-
-// Whether some pair of pieces in `own`, neither on `from`, has the pivot of the move.
-// A pair (A, B) with A + B = F + T: for each candidate A, B = F + T - A must be
-// on the board, in `own`, not F, and distinct from A.
-bool has_supporting_pair(Bitboard own, Move m) {
-    const Pivot p = Pivot::between(m.from, m.to);
-    const Bitboard helpers = own & ~bit_of(m.from.index);
-    // A pair exists iff some helper reflects onto another helper (not itself).
-    Bitboard partners = reflect_set(helpers, p) & helpers;
-    if (const auto centre = p.center_square()) partners &= ~bit_of(centre->index);
-    return partners != 0;
-}
-
-}  // namespace
-
 std::optional<MoveError> Position::is_legal_move(Move m) const {
     if (m.from == m.to) return MoveError::SameSquare;
     const Bitboard own = pieces(side_to_move);
@@ -96,36 +80,43 @@ std::optional<MoveError> Position::is_legal_move(Move m) const {
         return (pieces(opponent(side_to_move)) & from_bit) ? MoveError::NotOwnPiece : MoveError::EmptyOrigin;
     }
     if (own & bit_of(m.to.index)) return MoveError::FriendlyDestination;
-    if (!has_supporting_pair(own, m)) return MoveError::NoSupportingPivot;
+    // A pair of other own pieces with the move's pivot.
+    const int spread = move_pivot_spread(m.from.index, m.to.index);
+    if (FirstPairs(own & ~from_bit).paired_squares(spread) == 0) return MoveError::NoSupportingPivot;
     return std::nullopt;
 }
 
 std::vector<SupportingPivot> Position::supporting_pivots(Color c, Move m) const {
+    // The pairs with the move's pivot, neither square on `from`, by ascending
+    // lower square: each square pairs with at most one other through a pivot.
     const Pivot pivot = Pivot::between(m.from, m.to);
-    const std::vector<Square> s = squares_of(c);
+    const int spread = move_pivot_spread(m.from.index, m.to.index);
+    const int square_sum = m.from.index + m.to.index;
     std::vector<SupportingPivot> out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == m.from) continue;
-        for (std::size_t j = i + 1; j < s.size(); ++j) {
-            if (s[j] == m.from) continue;
-            if (Pivot::between(s[i], s[j]) == pivot) out.push_back(SupportingPivot{pivot, {s[i], s[j]}});
-        }
+    for (Bitboard paired = FirstPairs(pieces(c) & ~bit_of(m.from.index)).paired_squares(spread); paired;) {
+        const int lower = pop_lowest_bit(paired);
+        const int upper = square_sum - lower;
+        if (upper > lower) out.push_back(SupportingPivot{pivot, {Square::from_index(lower), Square::from_index(upper)}});
     }
     return out;
+}
+
+std::uint64_t Position::hash_after(Move m) const {
+    const Color mover = side_to_move;
+    const Color other = opponent(mover);
+    std::uint64_t h = hash ^ piece_key(mover, m.from) ^ piece_key(mover, m.to) ^ SIDE_TO_MOVE_KEY;
+    if (pieces(other) & bit_of(m.to.index)) h ^= piece_key(other, m.to);
+    return h;
 }
 
 void Position::apply_legal_move(Move m) {
     const Color mover = side_to_move;
     const Color other = opponent(mover);
     const Bitboard to_bit = bit_of(m.to.index);
+    hash = hash_after(m);
     sets[index_of(mover)] ^= bit_of(m.from.index) | to_bit;
-    hash ^= piece_key(mover, m.from) ^ piece_key(mover, m.to);
-    if (sets[index_of(other)] & to_bit) {
-        sets[index_of(other)] &= ~to_bit;
-        hash ^= piece_key(other, m.to);
-    }
+    sets[index_of(other)] &= ~to_bit;
     side_to_move = other;
-    hash ^= SIDE_TO_MOVE_KEY;
     assert_consistent(*this);
 }
 

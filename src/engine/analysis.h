@@ -1,33 +1,22 @@
 #pragma once
-// The engine's entry points: static score, fixed-depth best move and the
+// The engine's entry points: the fixed-depth best move and the
 // time-budgeted iterative analysis. Each call builds and drops its own
 // transposition table and counters; nothing survives between calls.
 
 #include <cstdint>
 #include <optional>
-#include <vector>
 
 #include "core/position.h"
 #include "engine/clock.h"
+#include "engine/search.h"
 #include "engine/stats.h"
 
 namespace tovak::engine {
-
-// The outcome of one root search.
-struct RootResult {
-    std::vector<Move> principal_variation;  // never empty; normally starts with best_move
-    std::int32_t score = 0;                 // for the side to move at the root
-    Move best_move;
-    std::uint8_t depth = 0;  // depth of the root search that produced it
-};
 
 struct AnalysisResult {
     SearchStats stats;
     std::optional<RootResult> best;
 };
-
-// Static score from the side to move's point of view.
-std::int32_t evaluate(const Position& position);
 
 // Fixed-depth search without a time limit; none when the side to move has no move.
 std::optional<RootResult> best_move(const Position& position, std::uint8_t depth);

@@ -31,23 +31,31 @@ int centre_distance_sum(Bitboard set) {
     return 2 * sum;
 }
 
-std::int32_t evaluate(const SideMoves& us, const SideCounts& ours) {
+namespace {
+
+// The score of the side with pieces `own`, to move, against `enemy`, from its
+// own counts.
+std::int32_t score_of(Bitboard own, Bitboard enemy, const MoveCounts& ours) {
     // 1. No legal move: the game is lost for the side to move.
     if (ours.moves == 0) return LOSS_SCORE;
     // 2. Their terms, measured as if they were to move.
-    const SideCounts theirs = count_moves(SideMoves(us.enemy, us.own));
+    const MoveCounts theirs = count_moves(enemy, own);
     // 3. The weighted differences; centre distance and immobility count for
     //    the side that has less of them.
-    return PIECE_WEIGHT * (popcount(us.own) - popcount(us.enemy)) +
-           MOBILITY_WEIGHT * (ours.moves - theirs.moves) + CAPTURE_WEIGHT * (ours.captures - theirs.captures) +
-           CENTRE_WEIGHT * (centre_distance_sum(us.enemy) - centre_distance_sum(us.own)) +
+    return PIECE_WEIGHT * (popcount(own) - popcount(enemy)) + MOBILITY_WEIGHT * (ours.moves - theirs.moves) +
+           CAPTURE_WEIGHT * (ours.captures - theirs.captures) +
+           CENTRE_WEIGHT * (centre_distance_sum(enemy) - centre_distance_sum(own)) +
            IMMOBILITY_WEIGHT * (theirs.immobile - ours.immobile);
 }
 
+}  // namespace
+
+std::int32_t evaluate(const SideMoves& us) { return score_of(us.own(), us.enemy(), us.counts()); }
+
 std::int32_t evaluate(const Position& position) {
-    const Color mover = position.side_to_move;
-    const SideMoves us(position.pieces(mover), position.pieces(opponent(mover)));
-    return evaluate(us, count_moves(us));
+    const Bitboard own = position.pieces(position.side_to_move);
+    const Bitboard enemy = position.pieces(opponent(position.side_to_move));
+    return score_of(own, enemy, count_moves(own, enemy));
 }
 
 }  // namespace tovak::engine

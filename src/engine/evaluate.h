@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "core/move.h"
+#include "core/movegen.h"
 #include "core/position.h"
 #include "core/square.h"
-#include "engine/pivot_grid.h"
 
 namespace tovak::engine {
 
@@ -41,8 +41,8 @@ int centre_distance_sum(Bitboard set);
 // other position scores strictly between -60000 and 60000.
 std::int32_t evaluate(const Position& position);
 
-// The same score from the side to move's moves and their counts, already
-// taken (the search shares them with capture generation).
-std::int32_t evaluate(const SideMoves& us, const SideCounts& ours);
+// The same score from the side to move's moves, already laid out (the search
+// shares them with its move lists).
+std::int32_t evaluate(const SideMoves& us);
 
 }  // namespace tovak::engine

@@ -23,21 +23,18 @@ static_assert(SHAPE_SCORES.scores[7][16] == 940);  // h1-a3: 9 steps, centre gai
 
 constexpr std::uint32_t CAPTURE_BIT = 1u << 11;
 
-inline std::uint32_t score_bits(bool capture, int from, int to) {
-    return (capture ? CAPTURE_BIT : 0) | SHAPE_SCORES.scores[from][to];
+// A move's place in the order within a list as one 32-bit key, compared as
+// an integer, largest first; keys of one list are distinct:
+//   bits 31..20  ordering score without the hint: capture bit, then the
+//                move's shape score (80..1400, 11 bits)
+//   bits 19..0   the move's place in the rules' enumeration (move_place),
+//                so the later-generated of two equal scores comes first
+inline std::uint32_t key_of(std::uint32_t place, bool capture) {
+    const Move m = move_at_place(place);
+    const std::uint32_t score = (capture ? CAPTURE_BIT : 0) | SHAPE_SCORES.scores[m.from.index][m.to.index];
+    return score << MOVE_PLACE_BITS | place;
 }
-
-// The key of detail::move_of_key's layout.
-inline std::uint32_t key_of(std::uint32_t score, int first_lower, int from, int to) {
-    const int pivot_spread = (from & 7) + (to & 7) + 16 * ((from >> 3) + (to >> 3));
-    return score << 20 | static_cast<std::uint32_t>(first_lower) << 14 | static_cast<std::uint32_t>(pivot_spread) << 6 |
-           static_cast<std::uint32_t>(from);
-}
-
-// Whether `m` is a legal move of the side.
-inline bool is_move_of(const SideMoves& us, Move m) {
-    return (us.own & bit_of(m.from.index)) && (us.destinations(m.from.index) & bit_of(m.to.index));
-}
+inline Move move_of_key(std::uint32_t key) { return move_at_place(key & ((1u << MOVE_PLACE_BITS) - 1)); }
 
 }  // namespace
 
@@ -45,57 +42,36 @@ inline bool is_move_of(const SideMoves& us, Move m) {
 
 OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(us) {
     // A hint that is not a legal move matches nothing.
-    if (hint && is_move_of(us, *hint)) {
+    if (hint && us.is_move(*hint)) {
         hint_ = hint;
-        hint_pending_ = true;
+        stage_ = Stage::Hint;
+    } else {
+        start_stage(Stage::Captures);
     }
-    add_captures();
 }
 
 std::size_t OrderedMoves::remaining() const {
-    std::size_t quiets = 0;
-    if (!quiets_added_) {
-        for (Bitboard origins = us_.own; origins;)
-            quiets += popcount(us_.destinations(pop_lowest_bit(origins)) & ~us_.enemy);
-        if (hint_ && !(us_.enemy & bit_of(hint_->to.index))) --quiets;
+    const MoveCounts& counts = us_.counts();
+    const bool hint_is_capture = hint_ && (us_.enemy() & bit_of(hint_->to.index));
+    switch (stage_) {
+        case Stage::Hint: return static_cast<std::size_t>(counts.moves);
+        case Stage::Captures:
+            return size_ + static_cast<std::size_t>(counts.moves - counts.captures) - (hint_ && !hint_is_capture);
+        case Stage::QuietMoves: return size_;
     }
-    return (hint_pending_ ? 1 : 0) + size_ + quiets;
+    return 0;
 }
 
-void OrderedMoves::add_captures() {
-    // Captures are few: the first pair of each one's pivot is found directly.
-    std::optional<FirstPairs> first_pairs;
+void OrderedMoves::start_stage(Stage stage) {
+    stage_ = stage;
+    const bool captures = stage == Stage::Captures;
+    const Bitboard landing = captures ? us_.enemy() : ~(us_.own() | us_.enemy());
+    const std::size_t placed = placed_moves(us_, landing, keys_);
     std::size_t n = 0;
-    for (Bitboard origins = us_.own; origins;) {
-        const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = us_.destinations(from) & us_.enemy; targets;) {
-            const int to = pop_lowest_bit(targets);
-            if (hint_ && hint_->from.index == from && hint_->to.index == to) continue;
-            if (!first_pairs) first_pairs.emplace(us_.own);
-            const int lower = first_pairs->lower((from & 7) + (to & 7), (from >> 3) + (to >> 3));
-            keys_[n++] = key_of(score_bits(true, from, to), lower, from, to);
-        }
-    }
-    size_ = n;
-}
-
-void OrderedMoves::add_quiet_moves() {
-    // Quiet moves are many: the first pairs of all pivots at once.
-    std::uint8_t first_lower[256];
-    pair_pivot_grid(us_.own, first_lower);
-    std::size_t n = 0;
-    for (Bitboard origins = us_.own; origins;) {
-        const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = us_.destinations(from) & ~us_.enemy; targets;) {
-            const int to = pop_lowest_bit(targets);
-            if (hint_ && hint_->from.index == from && hint_->to.index == to) continue;
-            const int pivot_spread = (from & 7) + (to & 7) + 16 * ((from >> 3) + (to >> 3));
-            keys_[n++] = key_of(score_bits(false, from, to), first_lower[pivot_spread], from, to);
-        }
-    }
+    for (std::size_t i = 0; i < placed; ++i)
+        if (move_at_place(keys_[i]) != hint_) keys_[n++] = key_of(keys_[i], captures);
     size_ = n;
     picks_ = 0;
-    quiets_added_ = true;
 }
 
 std::uint32_t OrderedMoves::take_largest() {
@@ -122,8 +98,7 @@ std::uint32_t OrderedMoves::take_from_sorted() {
 // --- Lists ----------------------------------------------------------------------
 
 void ordered_moves(const Position& position, std::optional<Move> hint, MoveList& out) {
-    const Color mover = position.side_to_move;
-    const SideMoves us(position.pieces(mover), position.pieces(opponent(mover)));
+    const SideMoves us(position);
     OrderedMoves moves(us, hint);
     out.clear();
     while (const std::optional<Move> m = moves.next()) out.push_back(*m);
@@ -134,36 +109,26 @@ void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& o
     // fill the list, their keys kept in descending order while the captures
     // are visited.
     out.clear();
-    const bool hint_leads = hint && (us.enemy & bit_of(hint->to.index)) && is_move_of(us, *hint);
+    const bool hint_leads = hint && (us.enemy() & bit_of(hint->to.index)) && us.is_move(*hint);
     if (hint_leads) out.push_back(*hint);
     const std::size_t room = MAX_CAPTURES - out.size();
+    std::uint32_t places[MAX_MOVES];
+    const std::size_t placed = placed_moves(us, us.enemy(), places);
     std::uint32_t best[MAX_CAPTURES];
     std::size_t kept = 0;
-    std::optional<FirstPairs> first_pairs;  // laid out at the first capture that needs it
-    for (Bitboard origins = us.own; origins;) {
-        const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = us.destinations(from) & us.enemy; targets;) {
-            const int to = pop_lowest_bit(targets);
-            if (hint_leads && hint->from.index == from && hint->to.index == to) continue;
-            // A score below that of the last kept key cannot make the list,
-            // whatever its place in the generation order.
-            const std::uint32_t score = score_bits(true, from, to);
-            if (kept == room && score < best[kept - 1] >> 20) continue;
-            if (!first_pairs) first_pairs.emplace(us.own);
-            const std::uint32_t key =
-                key_of(score, first_pairs->lower((from & 7) + (to & 7), (from >> 3) + (to >> 3)), from, to);
-            if (kept == room && key < best[kept - 1]) continue;
-            std::size_t i = kept < room ? kept++ : kept - 1;
-            for (; i > 0 && best[i - 1] < key; --i) best[i] = best[i - 1];
-            best[i] = key;
-        }
+    for (std::size_t c = 0; c < placed; ++c) {
+        if (hint_leads && move_at_place(places[c]) == *hint) continue;
+        const std::uint32_t key = key_of(places[c], true);
+        if (kept == room && key < best[kept - 1]) continue;
+        std::size_t i = kept < room ? kept++ : kept - 1;
+        for (; i > 0 && best[i - 1] < key; --i) best[i] = best[i - 1];
+        best[i] = key;
     }
-    for (std::size_t i = 0; i < kept; ++i) out.push_back(detail::move_of_key(best[i]));
+    for (std::size_t i = 0; i < kept; ++i) out.push_back(move_of_key(best[i]));
 }
 
 void capture_moves(const Position& position, std::optional<Move> hint, CaptureList& out) {
-    const Color mover = position.side_to_move;
-    capture_moves(SideMoves(position.pieces(mover), position.pieces(opponent(mover))), hint, out);
+    capture_moves(SideMoves(position), hint, out);
 }
 
 }  // namespace tovak::engine

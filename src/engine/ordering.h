@@ -14,7 +14,7 @@
 #include "core/move_list.h"
 #include "core/position.h"
 #include "engine/evaluate.h"
-#include "engine/pivot_grid.h"
+#include "core/movegen.h"
 
 namespace tovak::engine {
 
@@ -63,35 +63,14 @@ private:
     std::size_t size_ = 0;
 };
 
-namespace detail {
-
-// A move's place in the order within a stage (captures, or quiet moves) as
-// one 32-bit key, compared as an integer, largest first; keys are distinct:
-//   bits 31..20  ordering score without the hint: capture bit, then the
-//                move's shape score (80..1400, 11 bits)
-//   bits 19..0   place in the generation order: the lower square of the
-//                first pair supporting the move (6 bits), the pivot's spread
-//                index px + 16 py (8), the origin (6). Moves are generated
-//                grouped by first pair, pairs in ascending order (for one
-//                lower square, ascending pivots), by ascending origin within
-//                a group, so this grows with the generation index and puts
-//                the later-generated of two equal scores first.
-// The destination follows from pivot and origin.
-inline Move move_of_key(std::uint32_t key) {
-    const int from = static_cast<int>(key & 63);
-    const int pivot_spread = static_cast<int>((key >> 6) & 255);
-    const int to = ((pivot_spread & 15) - (from & 7)) + 8 * ((pivot_spread >> 4) - (from >> 3));
-    return Move{Square::from_index(from), Square::from_index(to)};
-}
-
-}  // namespace detail
-
 // The legal moves of a node handed out best first, without sorting them all:
 // most nodes of an alpha-beta search cut off after a few moves. The hint,
 // which outranks everything, comes first; then the captures, which outrank
 // every quiet move; the quiet moves are only looked at once the captures are
-// used up. Within a stage the first few moves are found by scanning for the
-// largest key, and a stage that is asked for more sorts the rest once.
+// used up. Each move is keyed by its ordering score and its place in the
+// rules' enumeration, so that among equal scores the later-generated move
+// comes first. Within a stage the first few moves are found by scanning for
+// the largest key, and a stage that is asked for more sorts the rest once.
 class OrderedMoves {
 public:
     // Moves of a stage found by scanning before the rest is sorted.
@@ -102,34 +81,40 @@ public:
 
     // The next move, or none when all have been handed out.
     std::optional<Move> next() {
-        if (hint_pending_) {
-            hint_pending_ = false;
+        if (stage_ == Stage::Hint) {
+            start_stage(Stage::Captures);
             return hint_;
         }
         if (size_ == 0) {
-            if (quiets_added_) return std::nullopt;
-            add_quiet_moves();
+            if (stage_ == Stage::QuietMoves) return std::nullopt;
+            start_stage(Stage::QuietMoves);
             if (size_ == 0) return std::nullopt;
         }
-        return detail::move_of_key(picks_ < SCANNED_PICKS ? take_largest() : take_from_sorted());
+        const std::uint32_t key = picks_ < SCANNED_PICKS ? take_largest() : take_from_sorted();
+        return move_at_place(key & ((1u << MOVE_PLACE_BITS) - 1));
     }
 
     // Moves not yet handed out.
     std::size_t remaining() const;
 
 private:
-    void add_captures();
-    void add_quiet_moves();
+    enum class Stage : std::uint8_t {
+        Hint,        // the hint is next
+        Captures,    // handing out captures
+        QuietMoves,  // handing out quiet moves
+    };
+
+    // Lays out the keys of one stage's moves, the hint left out.
+    void start_stage(Stage stage);
     std::uint32_t take_largest();
     std::uint32_t take_from_sorted();
 
     const SideMoves& us_;
-    std::uint32_t keys_[MAX_MOVES];  // the current stage's keys not yet handed out
-    std::size_t size_ = 0;
-    bool quiets_added_ = false;
-    int picks_ = 0;  // moves handed out from the current stage
     std::optional<Move> hint_;  // the hint when it is a legal move: left out of the stages
-    bool hint_pending_ = false;
+    Stage stage_;
+    std::uint32_t keys_[MAX_MOVES];  // its keys not yet handed out
+    std::size_t size_ = 0;
+    int picks_ = 0;  // moves handed out from the current stage
 };
 
 // Every legal move of the position, best first.

@@ -4,47 +4,37 @@
 
 #include "engine/evaluate.h"
 #include "engine/ordering.h"
-#include "engine/pivot_grid.h"
 
 namespace tovak::engine {
 namespace {
 
-// One quiescence node; `known` holds the side to move's moves when the caller
-// has them, else they are laid out once the table has not answered.
 template <typename Clock>
-std::optional<std::int32_t> quiescence_node(const Position& position, const SideMoves* known, const std::int32_t alpha,
-                                            const std::int32_t beta, const std::uint8_t ply,
+std::optional<std::int32_t> quiescence_node(const Position& position, const SideMoves* known, std::int32_t alpha,
+                                            std::int32_t beta, std::uint8_t ply, TranspositionTable& table,
+                                            const Deadline<Clock>& deadline, SearchStats& stats);
+
+// What the table told a node that it did not answer: the window, possibly
+// narrowed, and the hint.
+struct Probed {
+    std::int32_t a;
+    std::int32_t b;
+    std::optional<Move> hint;
+};
+
+// Steps 4 to 10 of a node, with the side to move's moves laid out.
+template <typename Clock>
+std::optional<std::int32_t> search_captures(const Position& position, const SideMoves& us, const std::int32_t alpha,
+                                            const std::int32_t beta, const Probed probed, const std::uint8_t ply,
                                             TranspositionTable& table, const Deadline<Clock>& deadline,
                                             SearchStats& stats) {
-    // 1. Count the node, also one that returns at once.
-    ++stats.quiescence_nodes;
-    // 2. Deadline.
-    if (deadline.passed()) return std::nullopt;
-    // 3. Only entries of depth 0 answer here; the main search's deeper entries
-    //    give no score. A table answer is returned as stored, even outside
-    //    the window, and nothing is written.
-    std::int32_t a = alpha;
-    std::int32_t b = beta;
-    const TtEntry* entry = table.find(position.hash);
-    if (entry != nullptr && entry->depth == 0) {
-        switch (entry->bound()) {
-            case Bound::Exact: return entry->score;
-            case Bound::LowerBound: a = std::max(alpha, entry->score); break;
-            case Bound::UpperBound: b = std::min(beta, entry->score); break;
-        }
-        if (a >= b) return entry->score;
-    }
-    const std::optional<Move> hint = entry != nullptr ? entry->best_move() : std::nullopt;
+    const std::int32_t a = probed.a;
+    const std::int32_t b = probed.b;
+    const std::optional<Move> hint = probed.hint;
     auto store = [&](std::int32_t score, Bound bound, std::optional<Move> best_move) {
         table.insert(position.hash, TtEntry::make(position.hash, score, 0, bound, best_move));
     };
     // 4. Stand-pat.
-    std::optional<SideMoves> laid_out;
-    if (known == nullptr)
-        laid_out.emplace(position.pieces(position.side_to_move), position.pieces(opponent(position.side_to_move)));
-    const SideMoves& us = known != nullptr ? *known : *laid_out;
-    const SideCounts ours = count_moves(us);
-    const std::int32_t stand_pat = evaluate(us, ours);
+    const std::int32_t stand_pat = evaluate(us);
     // 5. Ply cap: the stand-pat, whatever the window.
     if (ply >= QUIESCENCE_MAX_PLY) {
         store(stand_pat, Bound::Exact, std::nullopt);
@@ -61,7 +51,9 @@ std::optional<std::int32_t> quiescence_node(const Position& position, const Side
     // 8. The best four captures, the hint (from the entry of step 3, whatever
     //    its depth) first.
     CaptureList captures;
-    if (ours.captures > 0) capture_moves(us, hint, captures);
+    if (us.counts().captures > 0) capture_moves(us, hint, captures);
+    // Their table entries are looked up first thing in the children.
+    for (const Move capture : captures) table.prefetch(position.hash_after(capture));
     // 9. Search the captures.
     for (const Move capture : captures) {
         // 9.1 Deadline.
@@ -71,7 +63,6 @@ std::optional<std::int32_t> quiescence_node(const Position& position, const Side
         // 9.3 Generated captures are legal.
         Position child = position;
         child.apply_legal_move(capture);
-        table.prefetch(child.hash);
         // 9.4 The child with the window turned round.
         const std::optional<std::int32_t> reply =
             quiescence_node(child, nullptr, -b, -best, static_cast<std::uint8_t>(ply + 1), table, deadline, stats);
@@ -93,6 +84,38 @@ std::optional<std::int32_t> quiescence_node(const Position& position, const Side
     const Bound bound = best >= beta ? Bound::LowerBound : best > alpha ? Bound::Exact : Bound::UpperBound;
     store(best, bound, best_move);
     return best;
+}
+
+// One quiescence node; `known` holds the side to move's moves when the caller
+// has them, else they are laid out once the table has not answered.
+template <typename Clock>
+std::optional<std::int32_t> quiescence_node(const Position& position, const SideMoves* known, const std::int32_t alpha,
+                                            const std::int32_t beta, const std::uint8_t ply,
+                                            TranspositionTable& table, const Deadline<Clock>& deadline,
+                                            SearchStats& stats) {
+    // 1. Count the node, also one that returns at once.
+    ++stats.quiescence_nodes;
+    // 2. Deadline.
+    if (deadline.passed()) return std::nullopt;
+    // 3. Only entries of depth 0 answer here; the main search's deeper entries
+    //    give no score. A table answer is returned as stored, even outside
+    //    the window, and nothing is written.
+    Probed probed{alpha, beta, std::nullopt};
+    if (const TtEntry* entry = table.find(position.hash)) {
+        if (entry->depth == 0) {
+            switch (entry->bound()) {
+                case Bound::Exact: return entry->score;
+                case Bound::LowerBound: probed.a = std::max(alpha, entry->score); break;
+                case Bound::UpperBound: probed.b = std::min(beta, entry->score); break;
+            }
+            if (probed.a >= probed.b) return entry->score;
+        }
+        probed.hint = entry->best_move();
+    }
+    // 4.-10.
+    if (known != nullptr) return search_captures(position, *known, alpha, beta, probed, ply, table, deadline, stats);
+    const SideMoves us(position);
+    return search_captures(position, us, alpha, beta, probed, ply, table, deadline, stats);
 }
 
 }  // namespace

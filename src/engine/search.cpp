@@ -20,7 +20,7 @@ std::optional<std::int32_t> negamax(const Position& position, const std::uint8_t
     // 3. A finished position is lost for the side to move; tested before the
     //    depth, so it never enters quiescence. The moves laid out for the test
     //    serve the rest of the node.
-    const SideMoves us(position.pieces(position.side_to_move), position.pieces(opponent(position.side_to_move)));
+    const SideMoves us(position);
     if (!us.any_move()) return LOSS_SCORE;
     // 4. Leaves are resolved by quiescence, from quiescence ply 0.
     if (depth == 0) return quiescence(position, us, alpha, beta, 0, table, deadline, stats);

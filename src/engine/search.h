@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "core/move.h"
 #include "core/position.h"
-#include "engine/analysis.h"
 #include "engine/clock.h"
 #include "engine/stats.h"
 #include "engine/table.h"
@@ -20,6 +20,14 @@ namespace tovak::engine {
 // first searched move always replaces it. Its negation is the top of the
 // root window.
 constexpr std::int32_t NO_SCORE = -100001;
+
+// The outcome of one root search.
+struct RootResult {
+    std::vector<Move> principal_variation;  // never empty; normally starts with best_move
+    std::int32_t score = 0;                 // for the side to move at the root
+    Move best_move;
+    std::uint8_t depth = 0;  // depth of the root search that produced it
+};
 
 // The score of `position` searched `depth` plies deep for the window
 // (alpha, beta), from its side to move's point of view; fail-soft, so it may

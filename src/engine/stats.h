@@ -1,16 +1,9 @@
 #pragma once
-// The counters and flags that one analysis threads through its search, and
-// the time types of its budget.
+// The counters and flags that one analysis threads through its search.
 
 #include <cstdint>
 
 namespace tovak::engine {
-
-// A span of time with nanosecond resolution: a time budget.
-struct Duration {
-    std::uint64_t seconds = 0;
-    std::uint32_t nanoseconds = 0;  // 0..999'999'999
-};
 
 struct SearchStats {
     std::uint64_t nodes = 0;             // negamax calls, including those that return at once

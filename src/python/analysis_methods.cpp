@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/analysis.h"
+#include "engine/evaluate.h"
 #include "python/args.h"
 #include "python/methods.h"
 #include "python/position_type.h"

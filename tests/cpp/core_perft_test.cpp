@@ -5,9 +5,8 @@
 
 #include <cstdint>
 
-#include "core/move_list.h"
-#include "core/movegen.h"
 #include "core/position.h"
+#include "core_positions_support.h"
 #include "core_reference_support.h"
 
 namespace tovak {
@@ -21,7 +20,7 @@ struct PerftCase {
 class InitialPerft : public ::testing::TestWithParam<PerftCase> {};
 
 TEST_P(InitialPerft, FastCoreCountsTheListedLeaves) {
-    EXPECT_EQ(perft(Position::initial(), GetParam().depth), GetParam().leaves);
+    EXPECT_EQ(samples::perft(Position::initial(), GetParam().depth), GetParam().leaves);
 }
 
 TEST_P(InitialPerft, LiteralReferenceCountsTheListedLeaves) {

@@ -85,6 +85,20 @@ std::vector<Position> varied_placements(std::uint64_t seed, int count) {
     return out;
 }
 
+std::uint64_t perft(const Position& p, int depth) {
+    if (depth == 0) return 1;
+    MoveList moves;
+    generate_legal_moves(p, moves);
+    if (depth == 1) return moves.size();
+    std::uint64_t leaves = 0;
+    for (const Move m : moves) {
+        Position child = p;
+        child.apply_legal_move(m);
+        leaves += perft(child, depth - 1);
+    }
+    return leaves;
+}
+
 std::string describe(const Position& p) {
     char text[80];
     std::snprintf(text, sizeof text, "white=0x%016llx black=0x%016llx %s to move",

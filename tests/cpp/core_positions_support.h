@@ -35,6 +35,11 @@ Position random_placement(std::mt19937_64& rng, int white_count, int black_count
 // crowded boards, both sides to move.
 std::vector<Position> varied_placements(std::uint64_t seed, int count);
 
+// The number of move paths of `depth` plies from `p` (1 for depth 0), on the
+// fast core; the last ply is counted, not played. The standard check of a
+// move generator.
+std::uint64_t perft(const Position& p, int depth);
+
 // A one-line description for failure messages: both sets in hex and the side to move.
 std::string describe(const Position& p);
 

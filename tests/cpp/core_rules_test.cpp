@@ -169,7 +169,7 @@ TEST(Outcome, SidesWithFewerThanThreePiecesHaveNoMove) {
                 generate_legal_moves(p, moves);
                 ASSERT_TRUE(moves.empty());
                 ASSERT_EQ(p.outcome(), Color::White);
-                const MoveSummary summary = summarize_moves(p, Color::Black);
+                const MoveCounts summary = count_moves(p.black(), p.white());
                 ASSERT_EQ(summary.moves, 0);
                 ASSERT_EQ(summary.immobile, p.piece_count(Color::Black));
             }

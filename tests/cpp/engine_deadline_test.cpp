@@ -53,6 +53,48 @@ TEST(Deadline, TickDeadlinePassesAtTheChosenTest) {
     EXPECT_TRUE(Deadline<TickClock>::after(clock, Duration{0, 0}).passed());  // zero: at the first test
 }
 
+// The monotonic clock, counting its reads and remembering the first (the
+// one that sets a deadline), with the cycle counter in front of it as the
+// system clock has.
+struct CountingSteadyClock {
+    static constexpr bool HAS_CYCLE_COUNTER = true;
+    std::uint64_t reads = 0;
+    Instant first{};
+    Instant now() {
+        const Instant t = SteadyClock().now();
+        if (reads++ == 0) first = t;
+        return t;
+    }
+};
+
+// Tests made as fast as possible across a real deadline: every test made
+// before it says so, the first made at or after it reports it passed, and
+// (where the processor has an invariant cycle counter) most tests never read
+// the clock.
+TEST(Deadline, CycleCounterAnswersExactlyAndReadsTheClockRarely) {
+    for (const std::uint32_t budget_ms : {0u, 2u, 30u}) {
+        CountingSteadyClock clock;
+        const auto deadline =
+            Deadline<CountingSteadyClock>::after(clock, Duration{0, budget_ms * 1'000'000u});
+        const Instant at = *add(clock.first, Duration{0, budget_ms * 1'000'000u});
+        std::uint64_t tests = 0;
+        const std::uint64_t reads_before = clock.reads;
+        for (;;) {
+            const Instant before = SteadyClock().now();
+            const bool passed = deadline.passed();
+            ++tests;
+            if (passed) break;
+            ASSERT_LT(before, at) << "a test made after the deadline missed it, budget " << budget_ms << " ms";
+        }
+        // Once passed, it stays passed.
+        EXPECT_TRUE(deadline.passed());
+        EXPECT_GE(SteadyClock().now(), at);
+        if (budget_ms >= 30 && has_invariant_cycle_counter()) {
+            EXPECT_LT(clock.reads - reads_before, tests / 10) << tests << " tests";
+        }
+    }
+}
+
 TEST(Deadline, OverflowingBudgetMeansNoDeadline) {
     TickClock clock{MAX_SECONDS - 2, 0};
     const AnalysisResult r = analyze(Position::initial(), 2, Duration{5, 0}, clock);

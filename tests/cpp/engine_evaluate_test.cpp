@@ -8,7 +8,7 @@
 #include "core/bitboard.h"
 #include "core_reference_support.h"
 #include "engine/evaluate.h"
-#include "engine/pivot_grid.h"
+#include "core/movegen.h"
 #include "engine_cases_support.h"
 #include "engine_reference_support.h"
 
@@ -79,7 +79,7 @@ TEST(Evaluation, CentreDistanceSumMatchesSquareBySquare) {
 TEST(Evaluation, PerPieceCountsMatchTheMoveLists) {
     for (const Position& p : sample_positions(11, 12, 3, 150)) {
         for (const Color side : {Color::White, Color::Black}) {
-            const SideCounts fast = count_moves(SideMoves(p.pieces(side), p.pieces(opponent(side))));
+            const MoveCounts fast = SideMoves(p.pieces(side), p.pieces(opponent(side))).counts();
             const reference::MoveCounts literal = reference::count_moves(p, side);
             EXPECT_EQ(fast.moves, literal.moves) << describe(p);
             EXPECT_EQ(fast.captures, literal.captures) << describe(p);
