@@ -2,8 +2,8 @@
 // The access a method takes to its Position for the length of its call:
 // shared for reading methods, exclusive for the methods that change the
 // position. The object's flag counts the readers, or holds WRITING while a
-// writer has it; an access adds its step to the flag on entry and takes it
-// away on exit, so a reader adds one and the writer adds WRITING to a free flag.
+// writer has it: an access adds its step to the flag on entry (a reader one,
+// the writer WRITING to a free flag) and takes it away on exit.
 
 #include <Python.h>
 
@@ -35,7 +35,13 @@ class Access {
                                                       std::memory_order_relaxed));
     }
     ~Access() {
-        if (object_) object_->access.fetch_sub(STEP, std::memory_order_release);
+        if (!object_) return;
+        // Other readers may come and go meanwhile; nobody else touches a
+        // written object's flag, so the writer frees it with a plain store.
+        if constexpr (SHARED)
+            object_->access.fetch_sub(STEP, std::memory_order_release);
+        else
+            object_->access.store(0, std::memory_order_release);
     }
     Access(const Access&) = delete;
     Access& operator=(const Access&) = delete;
