@@ -9,9 +9,11 @@ PyRef optional_color(std::optional<Color> color) {
 PyRef move_list(std::span<const Move> moves) {
     PyRef list(PyList_New(static_cast<Py_ssize_t>(moves.size())));
     if (!list) return {};
+    // The shared texts exist once the module is initialised, so no null test
+    // per entry: this loop is the whole cost of legal_moves() beyond generation.
     for (std::size_t i = 0; i < moves.size(); ++i)
         PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i),
-                        move_text_object(moves[i]).release());
+                        Py_NewRef(shared_move_text(moves[i])));
     return list;
 }
 
