@@ -2,6 +2,7 @@
 
 #include "python/messages.h"
 #include "python/ref.h"
+#include "python/style_names.h"
 
 namespace tovak::py {
 namespace {
@@ -145,6 +146,12 @@ std::optional<Move> interpret_move(std::string_view text) {
         return std::nullopt;
     }
     return *move;
+}
+
+std::optional<render::TextStyle> interpret_style(std::string_view name) {
+    const auto style = parse_style_name(name);
+    if (!style) raise_value_error(messages::STYLE_NOT_RECOGNISED);
+    return style;
 }
 
 void raise_value_error(std::string_view message) {

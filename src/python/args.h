@@ -1,5 +1,7 @@
 #pragma once
-// Argument handling shared by every function and method of the module.
+// The argument primitives behind every function and method of the module.
+// parameters.h composes them into the module's parameters, binding.h runs
+// them in stages.
 //
 // A call goes through three stages, and each stage finishes for all
 // parameters before the next begins, so the first error a caller sees is the
@@ -25,6 +27,7 @@
 #include "core/color.h"
 #include "core/move.h"
 #include "core/square.h"
+#include "render/text_board.h"
 
 namespace tovak::py {
 
@@ -36,11 +39,9 @@ struct Signature {
     std::size_t required;
 };
 
-// The most parameters any function has, the size of a binding's slot array.
-constexpr std::size_t MAX_PARAMETERS = 2;
-
 // Stage 1 for a METH_FASTCALL | METH_KEYWORDS call: fills slots[i] with the
 // borrowed argument for parameter i, or null when an optional one is absent.
+// `slots` holds one entry per parameter.
 // `kwnames` may be null or empty; keyword names are compared by value.
 bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
                     PyObject* kwnames, PyObject** slots);
@@ -54,6 +55,7 @@ std::optional<std::uint64_t> u64_argument(PyObject* value, const char* name);
 std::optional<Color> interpret_color(std::string_view text);
 std::optional<Square> interpret_square(std::string_view text);
 std::optional<Move> interpret_move(std::string_view text);
+std::optional<render::TextStyle> interpret_style(std::string_view name);
 
 // ValueError whose one argument is `message`.
 void raise_value_error(std::string_view message);

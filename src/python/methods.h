@@ -1,54 +1,47 @@
 #pragma once
-// The bodies of the functions and methods of the module, by the file that
-// defines them. position_type.cpp and module.cpp put them into their tables.
-// Each has the `Body` shape of entry_point.h.
+// The bodies of the Position class's methods, by the file that defines them.
+// Each receives the values its parameters give (binding.h); the method table
+// in position_type.cpp pairs each body with its name and parameters.
 
-#include <Python.h>
+#include <cstdint>
 
-#include "python/args.h"
+#include "core/color.h"
+#include "core/move.h"
+#include "core/position.h"
+#include "core/square.h"
 #include "python/ref.h"
+#include "render/text_board.h"
 
 namespace tovak::py {
 
-#define TOVAK_BODY(name) \
-    PyRef name(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames)
-
-// position_type.cpp: obtaining positions.
-TOVAK_BODY(position_initial);
-TOVAK_BODY(position_empty);
-TOVAK_BODY(position_copy);
-// The one implementation of Position.initial and initial_position; the
-// signature names the function in argument errors.
-PyRef initial_position_for(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
-                           PyObject* kwnames);
+// position_type.cpp: obtaining positions. initial_position is also the
+// module function of that name.
+PyRef initial_position();
+PyRef position_empty(Color side_to_move);
+PyRef position_copy(const Position& position);
 
 // rules_methods.cpp
-TOVAK_BODY(position_side_to_move);
-TOVAK_BODY(position_legal_moves);
-TOVAK_BODY(position_is_legal_move);
-TOVAK_BODY(position_apply_move);
-TOVAK_BODY(position_piece_at);
-TOVAK_BODY(position_set_piece);
-TOVAK_BODY(position_clear_square);
-TOVAK_BODY(position_piece_count);
-TOVAK_BODY(position_outcome);
-TOVAK_BODY(position_supporting_pivots);
+PyRef position_side_to_move(const Position& position);
+PyRef position_legal_moves(const Position& position);
+PyRef position_is_legal_move(const Position& position, Move move);
+PyRef position_apply_move(Position& position, Move move);
+PyRef position_piece_at(const Position& position, Square square);
+PyRef position_set_piece(Position& position, Color color, Square square);
+PyRef position_clear_square(Position& position, Square square);
+PyRef position_piece_count(const Position& position, Color color);
+PyRef position_outcome(const Position& position);
+PyRef position_supporting_pivots(const Position& position, Move move);
 
-#ifdef TOVAK_WITH_RENDER
 // render_methods.cpp
-TOVAK_BODY(position_ascii_board);
-TOVAK_BODY(position_svg_board);
-TOVAK_BODY(position_svg_for_move);
-#endif
+PyRef position_ascii_board(const Position& position, render::TextStyle style);
+PyRef position_svg_board(const Position& position);
+PyRef position_svg_for_move(const Position& position, Move move);
 
-#ifdef TOVAK_WITH_ENGINE
 // analysis_methods.cpp
-TOVAK_BODY(position_best_move);
-TOVAK_BODY(position_analyze);
-TOVAK_BODY(position_analyze_timed);
-TOVAK_BODY(position_evaluate);
-#endif
-
-#undef TOVAK_BODY
+PyRef position_best_move(const Position& position, std::uint8_t depth);
+PyRef position_analyze(const Position& position, std::uint8_t depth);
+PyRef position_analyze_timed(const Position& position, std::uint8_t depth,
+                             std::uint64_t budget_ms);
+PyRef position_evaluate(const Position& position);
 
 }  // namespace tovak::py

@@ -3,40 +3,25 @@
 // and the shared texts are built once per process and kept.
 #include <Python.h>
 
-#include "python/args.h"
-#include "python/entry_point.h"
+#include "python/binding.h"
 #include "python/messages.h"
 #include "python/methods.h"
+#include "python/parameters.h"
 #include "python/position_type.h"
 #include "python/shared_texts.h"
 
 namespace tovak::py {
 namespace {
 
-constexpr const char* MV[] = {"mv"};
-constexpr Signature PARSE_MOVE_STRING{"parse_move_string", MV, 1};
-constexpr Signature INITIAL_POSITION{"initial_position", {}, 0};
-
 // Notation only: the canonical text of a well-formed move, legal or not.
-PyRef parse_move_string(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* slots[1];
-    if (!bind_arguments(PARSE_MOVE_STRING, args, nargs, kwnames, slots)) return {};
-    const auto text = text_argument(slots[0], "mv");
-    if (!text) return {};
-    const auto move = interpret_move(*text);
-    if (!move) return {};
-    return move_text_object(*move);
-}
+PyRef parse_move_string(Move move) { return move_text_object(move); }
 
-PyRef initial_position(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return initial_position_for(INITIAL_POSITION, args, nargs, kwnames);
-}
-
+// The module's functions, one row each (binding.h), added in this order.
 // Referenced by the function objects for as long as they live.
-PyMethodDef PARSE_MOVE_STRING_DEF =
-    method_entry<parse_move_string>("parse_move_string", "parse_move_string(mv)\n--\n\n");
-PyMethodDef INITIAL_POSITION_DEF =
-    method_entry<initial_position>("initial_position", "initial_position()\n--\n\n");
+PyMethodDef FUNCTIONS[] = {
+    module_function<"parse_move_string", parse_move_string, param::Mv>(),
+    module_function<"initial_position", initial_position>(),
+};
 
 // Appends `name` to the module's __all__ (made empty first if missing), then
 // sets the attribute.
@@ -75,8 +60,8 @@ int exec_module(PyObject* module) noexcept {
     PyTypeObject* type = position_type();
     if (!type) return -1;
     if (!add_exported(module, "Position", reinterpret_cast<PyObject*>(type))) return -1;
-    if (!add_function(module, &PARSE_MOVE_STRING_DEF)) return -1;
-    if (!add_function(module, &INITIAL_POSITION_DEF)) return -1;
+    for (PyMethodDef& function : FUNCTIONS)
+        if (!add_function(module, &function)) return -1;
     return 0;
 }
 

@@ -1,13 +1,13 @@
-// The class Position: type object, construction, copying, the access flag
-// and the method table.
+// The class Position: type object, construction, copying and the method
+// table.
 #include "python/position_type.h"
 
 #include <new>
 
-#include "python/args.h"
-#include "python/entry_point.h"
+#include "python/binding.h"
 #include "python/messages.h"
 #include "python/methods.h"
+#include "python/parameters.h"
 
 namespace tovak::py {
 namespace {
@@ -35,34 +35,30 @@ void position_dealloc(PyObject* self) noexcept {
     Py_DECREF(type);
 }
 
-// Registered in this order; the order is visible in the class's namespace.
+// The class's methods, one row each (binding.h), registered in this order;
+// the order is visible in the class's namespace. Adding a method: its body
+// in the file of its kind (declared in methods.h), its row here.
 PyMethodDef METHODS[] = {
-    method_entry<position_initial>("initial", "initial()\n--\n\n", METH_STATIC),
-    method_entry<position_empty>("empty", "empty(side_to_move)\n--\n\n", METH_STATIC),
-    method_entry<position_copy>("copy", "copy($self)\n--\n\n"),
-    method_entry<position_side_to_move>("side_to_move", "side_to_move($self)\n--\n\n"),
-    method_entry<position_legal_moves>("legal_moves", "legal_moves($self)\n--\n\n"),
-    method_entry<position_is_legal_move>("is_legal_move", "is_legal_move($self, mv)\n--\n\n"),
-    method_entry<position_apply_move>("apply_move", "apply_move($self, mv)\n--\n\n"),
-    method_entry<position_piece_at>("piece_at", "piece_at($self, square)\n--\n\n"),
-    method_entry<position_set_piece>("set_piece", "set_piece($self, color, square)\n--\n\n"),
-    method_entry<position_clear_square>("clear_square", "clear_square($self, square)\n--\n\n"),
-    method_entry<position_piece_count>("piece_count", "piece_count($self, color)\n--\n\n"),
-#ifdef TOVAK_WITH_RENDER
-    method_entry<position_ascii_board>("ascii_board", "ascii_board($self, style=None)\n--\n\n"),
-    method_entry<position_svg_board>("svg_board", "svg_board($self)\n--\n\n"),
-    method_entry<position_svg_for_move>("svg_for_move", "svg_for_move($self, mv)\n--\n\n"),
-#endif
-#ifdef TOVAK_WITH_ENGINE
-    method_entry<position_best_move>("best_move", "best_move($self, depth)\n--\n\n"),
-    method_entry<position_analyze>("analyze", "analyze($self, depth)\n--\n\n"),
-    method_entry<position_analyze_timed>("analyze_timed",
-                                         "analyze_timed($self, depth, budget_ms)\n--\n\n"),
-    method_entry<position_evaluate>("evaluate", "evaluate($self)\n--\n\n"),
-#endif
-    method_entry<position_outcome>("outcome", "outcome($self)\n--\n\n"),
-    method_entry<position_supporting_pivots>("supporting_pivots",
-                                             "supporting_pivots($self, mv)\n--\n\n"),
+    static_method<"initial", initial_position>(),
+    static_method<"empty", position_empty, param::SideToMove>(),
+    reading_method<"copy", position_copy>(),
+    reading_method<"side_to_move", position_side_to_move>(),
+    reading_method<"legal_moves", position_legal_moves>(),
+    reading_method<"is_legal_move", position_is_legal_move, param::Mv>(),
+    writing_method<"apply_move", position_apply_move, param::Mv>(),
+    reading_method<"piece_at", position_piece_at, param::Square>(),
+    writing_method<"set_piece", position_set_piece, param::Color, param::Square>(),
+    writing_method<"clear_square", position_clear_square, param::Square>(),
+    reading_method<"piece_count", position_piece_count, param::Color>(),
+    reading_method<"ascii_board", position_ascii_board, param::Style>(),
+    reading_method<"svg_board", position_svg_board>(),
+    reading_method<"svg_for_move", position_svg_for_move, param::Mv>(),
+    reading_method<"best_move", position_best_move, param::Depth>(),
+    reading_method<"analyze", position_analyze, param::Depth>(),
+    reading_method<"analyze_timed", position_analyze_timed, param::Depth, param::BudgetMs>(),
+    reading_method<"evaluate", position_evaluate>(),
+    reading_method<"outcome", position_outcome>(),
+    reading_method<"supporting_pivots", position_supporting_pivots, param::Mv>(),
     PyMethodDef{nullptr, nullptr, 0, nullptr},
 };
 
@@ -100,11 +96,6 @@ PyTypeObject* create_position_type() {
     return reinterpret_cast<PyTypeObject*>(type.release());
 }
 
-constexpr const char* SIDE_TO_MOVE_PARAMETERS[] = {"side_to_move"};
-constexpr Signature INITIAL{"initial", {}, 0};
-constexpr Signature EMPTY{"empty", SIDE_TO_MOVE_PARAMETERS, 1};
-constexpr Signature COPY{"copy", {}, 0};
-
 }  // namespace
 
 PyTypeObject* position_type() {
@@ -121,61 +112,10 @@ PyRef new_position(const Position& position) {
     return PyRef(allocate(type, position));
 }
 
-ReadAccess::ReadAccess(PyPosition& object) : object_(&object) {
-    std::int32_t current = object.access.load(std::memory_order_relaxed);
-    do {
-        if (current == WRITING) {
-            PyErr_SetString(PyExc_RuntimeError, messages::ALREADY_MUTABLY_BORROWED);
-            object_ = nullptr;
-            return;
-        }
-    } while (!object.access.compare_exchange_weak(current, current + 1, std::memory_order_acquire,
-                                                  std::memory_order_relaxed));
-}
+PyRef initial_position() { return new_position(Position::initial()); }
 
-ReadAccess::~ReadAccess() {
-    if (object_) object_->access.fetch_sub(1, std::memory_order_release);
-}
+PyRef position_empty(Color side_to_move) { return new_position(Position::empty(side_to_move)); }
 
-WriteAccess::WriteAccess(PyPosition& object) : object_(&object) {
-    std::int32_t expected = 0;
-    if (!object.access.compare_exchange_strong(expected, WRITING, std::memory_order_acquire,
-                                               std::memory_order_relaxed)) {
-        PyErr_SetString(PyExc_RuntimeError, messages::ALREADY_BORROWED);
-        object_ = nullptr;
-    }
-}
-
-WriteAccess::~WriteAccess() {
-    if (object_) object_->access.store(0, std::memory_order_release);
-}
-
-PyRef initial_position_for(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
-                           PyObject* kwnames) {
-    if (!bind_arguments(signature, args, nargs, kwnames, nullptr)) return {};
-    return new_position(Position::initial());
-}
-
-PyRef position_initial(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    return initial_position_for(INITIAL, args, nargs, kwnames);
-}
-
-PyRef position_empty(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    PyObject* slots[1];
-    if (!bind_arguments(EMPTY, args, nargs, kwnames, slots)) return {};
-    const auto text = text_argument(slots[0], "side_to_move");
-    if (!text) return {};
-    const auto side = interpret_color(*text);
-    if (!side) return {};
-    return new_position(Position::empty(*side));
-}
-
-PyRef position_copy(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    if (!bind_arguments(COPY, args, nargs, kwnames, nullptr)) return {};
-    PyPosition& object = as_position(self);
-    const ReadAccess access(object);
-    if (!access.granted()) return {};
-    return new_position(object.position);
-}
+PyRef position_copy(const Position& position) { return new_position(position); }
 
 }  // namespace tovak::py

@@ -1,6 +1,7 @@
 #pragma once
-// The Python class Position: its instance layout, the type object, and the
-// access flag that every method takes for the length of its call.
+// The Python class Position: its instance layout and the type object. The
+// access flag is taken through access.h; the methods are listed in
+// position_type.cpp.
 
 #include <Python.h>
 
@@ -17,7 +18,7 @@ namespace tovak::py {
 struct PyPosition {
     PyObject ob_base;  // what PyObject_HEAD declares
     Position position;
-    // 0: free; n > 0: n readers; WRITING: one writer.
+    // 0: free; n > 0: n readers; WRITING: one writer (access.h).
     std::atomic<std::int32_t> access;
 };
 inline constexpr std::int32_t WRITING = -1;
@@ -29,35 +30,5 @@ PyTypeObject* position_type();
 
 // A new Position object holding a copy of `position`.
 PyRef new_position(const Position& position);
-
-// `self` of a method: the method descriptor has checked its type already.
-inline PyPosition& as_position(PyObject* self) { return *reinterpret_cast<PyPosition*>(self); }
-
-// Shared access for a reading method. When `granted()` is false, a
-// RuntimeError is set and the method must return at once.
-class ReadAccess {
-  public:
-    explicit ReadAccess(PyPosition& object);
-    ~ReadAccess();
-    ReadAccess(const ReadAccess&) = delete;
-    ReadAccess& operator=(const ReadAccess&) = delete;
-    bool granted() const { return object_ != nullptr; }
-
-  private:
-    PyPosition* object_;
-};
-
-// Exclusive access for set_piece, clear_square and apply_move.
-class WriteAccess {
-  public:
-    explicit WriteAccess(PyPosition& object);
-    ~WriteAccess();
-    WriteAccess(const WriteAccess&) = delete;
-    WriteAccess& operator=(const WriteAccess&) = delete;
-    bool granted() const { return object_ != nullptr; }
-
-  private:
-    PyPosition* object_;
-};
 
 }  // namespace tovak::py

@@ -5,9 +5,7 @@ so that a test can say which message a bad text must get."""
 import random
 
 import tovak_python
-
-SQUARES = [f + r for r in "12345678" for f in "abcdefgh"]  # index order: a1 = 0, h8 = 63
-ALL_MOVES = [a + "-" + b for a in SQUARES for b in SQUARES]
+from rules_reference import ALL_MOVES, SQUARES  # also imported from here by the reliability tests
 
 COLOR_MESSAGE = "color must be 'white' or 'black'"
 STYLE_MESSAGE = "style must be 'discs' or 'letters'"
@@ -18,17 +16,10 @@ MOVE_SQUARE_MESSAGE = "invalid square in move"
 STYLE_NAMES = {"discs", "disc", "circles", "circle", "unicode", "letters", "ascii"}
 
 
-def has_method(name):
-    return hasattr(tovak_python.Position, name)
-
-
 def snapshot(position):
     """Everything observable about a position, for unchanged-after-failure checks."""
-    shown = [position.side_to_move(), position.legal_moves(), [position.piece_at(s) for s in SQUARES]]
-    if has_method("ascii_board"):
-        shown.append(position.ascii_board())
-        shown.append(position.ascii_board("letters"))
-    return shown
+    return [position.side_to_move(), position.legal_moves(), [position.piece_at(s) for s in SQUARES],
+            position.ascii_board(), position.ascii_board("letters")]
 
 
 def played_position(seed, plies):

@@ -8,7 +8,8 @@ from pathlib import Path
 import pytest
 
 from tovak_python import Position
-from binding_support import SQUARES, random_game_positions, state
+from binding_support import random_game_positions, state
+from rules_reference import SQUARES
 
 NO_DEADLINE_MS = 10**9
 SIGNATURE_FILE = Path(__file__).resolve().parents[1] / "data" / "engine_signature.json"

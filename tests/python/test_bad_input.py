@@ -17,7 +17,6 @@ from reliability_support import (
     COLOR_MESSAGE,
     SQUARES,
     color_error,
-    has_method,
     move_error,
     sample_positions,
     snapshot,
@@ -347,8 +346,6 @@ def check_raises(func, args, kwargs, exception, message):
 @pytest.mark.parametrize("case_id, name, args, kwargs, exception, message", ALL_CASES,
                          ids=[c[0] for c in ALL_CASES])
 def test_bad_call_raises_and_changes_nothing(case_id, name, args, kwargs, exception, message):
-    if SURFACE[name][0] == "method" and not has_method(name):
-        pytest.skip(f"{name} is not in the module yet")
     positions = sample_positions()
     before = [snapshot(p) for p in positions]
     for p in positions:
@@ -364,8 +361,6 @@ METHODS = [name for name, (reach, _) in SURFACE.items() if reach == "method"]
                          ids=["none", "int", "str", "object", "module", "class"])
 @pytest.mark.parametrize("name", METHODS)
 def test_method_called_on_a_non_position_raises_type_error(name, receiver):
-    if not has_method(name):
-        pytest.skip(f"{name} is not in the module yet")
     unbound = getattr(Position, name)
     with pytest.raises(TypeError):
         unbound(receiver, *good_args(SURFACE[name][1]))
@@ -373,8 +368,6 @@ def test_method_called_on_a_non_position_raises_type_error(name, receiver):
 
 @pytest.mark.parametrize("name", METHODS)
 def test_method_called_on_the_class_without_receiver_raises_type_error(name):
-    if not has_method(name):
-        pytest.skip(f"{name} is not in the module yet")
     with pytest.raises(TypeError):
         getattr(Position, name)()
 
@@ -424,24 +417,19 @@ def test_str_subclass_is_read_by_its_characters(make):
     assert p.piece_count(make("b")) == 16
     assert tovak_python.parse_move_string(make("E2-E4")) == "e2-e4"
     assert Position.empty(make("BLACK")).side_to_move() == "black"
-    if has_method("ascii_board"):
-        assert p.ascii_board(make("ASCII")) == p.ascii_board("letters")
+    assert p.ascii_board(make("ASCII")) == p.ascii_board("letters")
     p.apply_move(make("a1-b3"))
     assert p.piece_at("b3") == "white"
 
 
 @pytest.mark.parametrize("depth", [True, IndexReturns(1)], ids=["bool", "index"])
 def test_integer_like_depth_is_accepted(depth):
-    if not has_method("analyze"):
-        pytest.skip("analyze is not in the module yet")
     p = Position()
     assert p.analyze(depth) == p.analyze(1)
 
 
 @pytest.mark.parametrize("budget", [2**64 - 1, IndexReturns(2**64 - 1)], ids=["max", "index-max"])
 def test_largest_budget_is_accepted(budget):
-    if not has_method("analyze_timed"):
-        pytest.skip("analyze_timed is not in the module yet")
     result = Position().analyze_timed(1, budget)
     assert result["completed_depth"] == 1 and result["timed_out"] is False
 
@@ -503,8 +491,6 @@ class EditsDuringConversion:
 
 @pytest.mark.parametrize("method", ["best_move", "analyze", "analyze_timed"])
 def test_edit_from_inside_a_call_on_the_same_position_is_refused(method):
-    if not has_method(method):
-        pytest.skip(f"{method} is not in the module yet")
     p = Position()
     recorded = []
     hostile = EditsDuringConversion(p, recorded)

@@ -4,7 +4,8 @@ import pytest
 
 import tovak_python
 from tovak_python import Position, initial_position, parse_move_string
-from binding_support import SQUARES, state
+from binding_support import state
+from rules_reference import SQUARES
 
 INITIAL_BOARD = tuple("white" if i < 16 else "black" if i >= 48 else None for i in range(64))
 

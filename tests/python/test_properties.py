@@ -10,16 +10,21 @@ from hypothesis.stateful import RuleBasedStateMachine, invariant, precondition, 
 import tovak_python
 from tovak_python import Position
 from reliability_support import (
-    ALL_MOVES,
     COLOR_MESSAGE,
-    SQUARES,
     color_error,
-    has_method,
     move_error,
     snapshot,
     square_error,
     style_error,
     utf8,
+)
+from rules_reference import (
+    ALL_MOVES,
+    OTHER,
+    SQUARES,
+    reference_legal_moves,
+    reference_move_error,
+    reference_supporting_pivots,
 )
 
 # Fixed examples (the same every run) and no example database in the checkout.
@@ -38,59 +43,11 @@ notation_chars = st.one_of(
 texts = st.text(notation_chars, max_size=12)
 
 
-INDEX = {name: i for i, name in enumerate(SQUARES)}
-COORDS = {name: (i % 8, i // 8) for i, name in enumerate(SQUARES)}
-
-
-def square_index(name):
-    return INDEX[name]
-
-
-def coords(name):
-    return COORDS[name]
-
-
-def opponent(color):
-    return "black" if color == "white" else "white"
-
-
-def reference_legal_moves(board, side):
-    """The rules' pair loop, literally: pairs of the mover's sorted squares,
-    each pivot applied to every own piece, a move kept at its first place."""
-    own = sorted((sq for sq, c in board.items() if c == side), key=square_index)
-    seen, moves = set(), []
-    for i in range(len(own)):
-        for j in range(i + 1, len(own)):
-            (fa, ra), (fb, rb) = coords(own[i]), coords(own[j])
-            for origin in own:
-                fo, ro = coords(origin)
-                ft, rt = fa + fb - fo, ra + rb - ro
-                if not (0 <= ft < 8 and 0 <= rt < 8):
-                    continue
-                target = SQUARES[ft + 8 * rt]
-                if board.get(target) == side or (origin, target) in seen:
-                    continue
-                seen.add((origin, target))
-                moves.append(origin + "-" + target)
-    return moves
-
-
 def check_supporting_pivots(p, mv, side, board):
-    origin, target = mv.split("-")
-    (fo, ro), (ft, rt) = coords(origin), coords(target)
+    """A listed move has its pairs, exactly those of the rules, keys in order."""
     entries = p.supporting_pivots(mv)
-    assert entries, mv
-    for entry in entries:
-        assert list(entry) == ["supports", "file_twice", "rank_twice", "center_square"]
-        a, b = entry["supports"]
-        assert square_index(a) < square_index(b)
-        assert board.get(a) == side and board.get(b) == side and origin not in (a, b)
-        (fa, ra), (fb, rb) = coords(a), coords(b)
-        assert (entry["file_twice"], entry["rank_twice"]) == (fo + ft, ro + rt) == (fa + fb, ra + rb)
-        centre = None
-        if (fo + ft) % 2 == 0 and (ro + rt) % 2 == 0:
-            centre = SQUARES[(fo + ft) // 2 + 8 * ((ro + rt) // 2)]
-        assert entry["center_square"] == centre
+    assert entries == reference_supporting_pivots(board, side, mv) != [], mv
+    assert all(list(entry) == ["supports", "file_twice", "rank_twice", "center_square"] for entry in entries)
 
 
 class Model:
@@ -103,23 +60,10 @@ class Model:
     def copy(self):
         return Model(self.board, self.side)
 
-    def move_error(self, mv, listed):
-        origin, target = mv.split("-")
-        if origin == target:
-            return "start and destination must differ"
-        if self.board.get(origin) != self.side:
-            return "origin square is empty" if origin not in self.board else \
-                "piece does not belong to player to move"
-        if self.board.get(target) == self.side:
-            return "destination is occupied by a friendly piece"
-        if mv not in listed:
-            return "no supporting pivot exists for this move"
-        return None
-
     def apply(self, mv):
         origin, target = mv.split("-")
         self.board[target] = self.board.pop(origin)
-        self.side = opponent(self.side)
+        self.side = OTHER[self.side]
 
 
 INITIAL_BOARD = {sq: ("white" if sq[1] in "12" else "black") for sq in SQUARES if sq[1] in "1278"}
@@ -165,7 +109,7 @@ class PositionMachine(RuleBasedStateMachine):
     @rule(index=st.integers(0, 7), mv=st.sampled_from(ALL_MOVES))
     def apply_any_move(self, index, mv):
         p, model = self.pick(index)
-        reason = model.move_error(mv, set(p.legal_moves()))
+        reason = reference_move_error(model.board, model.side, mv)
         if reason is None:
             p.apply_move(mv)
             model.apply(mv)
@@ -229,7 +173,7 @@ class PositionMachine(RuleBasedStateMachine):
         legal = set(listed)
         for mv in ALL_MOVES[self.steps % 8::8]:
             assert p.is_legal_move(mv) is (mv in legal)
-        assert p.outcome() == (None if listed else opponent(model.side))
+        assert p.outcome() == (None if listed else OTHER[model.side])
         for mv in listed[:: max(1, len(listed) // 12)]:
             check_supporting_pivots(p, mv, model.side, model.board)
 
@@ -288,8 +232,6 @@ def test_square_and_colour_texts_parse_exactly_by_the_rules(text):
 @settings(max_examples=300, **PROPERTY_SETTINGS)
 @given(texts)
 def test_style_names_parse_exactly_by_the_rules(text):
-    if not has_method("ascii_board"):
-        pytest.skip("ascii_board is not in the module yet")
     p = Position()
     value, error = raised(lambda: p.ascii_board(text))
     if style_error(text) is None:
@@ -312,6 +254,6 @@ def test_legal_moves_follow_the_pair_loop_on_any_placement(board, side):
         p.set_piece(color, square)
     listed = p.legal_moves()
     assert listed == reference_legal_moves(board, side)
-    assert p.outcome() == (None if listed else opponent(side))
+    assert p.outcome() == (None if listed else OTHER[side])
     for mv in listed:
         check_supporting_pivots(p, mv, side, board)

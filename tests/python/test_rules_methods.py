@@ -7,14 +7,14 @@ import random
 import pytest
 
 from tovak_python import Position
-from binding_support import (
+from binding_support import random_game_positions, state
+from rules_reference import (
     ALL_MOVES,
     OTHER,
     SQUARES,
-    random_game_positions,
+    board_of,
     reference_legal_moves,
     reference_supporting_pivots,
-    state,
 )
 
 
@@ -104,7 +104,7 @@ def test_supporting_pivots_uses_the_side_to_move():
     p = Position()
     p.apply_move("a1-b3")  # Black to move: White's pairs no longer count
     assert p.supporting_pivots("d1-d3") == []
-    assert p.supporting_pivots("d8-d6") == reference_supporting_pivots(p, "d8-d6") != []
+    assert p.supporting_pivots("d8-d6") == reference_supporting_pivots(board_of(p), "black", "d8-d6") != []
 
 
 def test_clear_square_on_an_empty_square_changes_nothing():
@@ -165,11 +165,12 @@ def game_positions():
 @pytest.mark.parametrize("p", game_positions())
 def test_moves_agree_with_the_rules_written_out(p):
     moves = p.legal_moves()
-    assert moves == reference_legal_moves(p)
+    board, side = board_of(p), p.side_to_move()
+    assert moves == reference_legal_moves(board, side)
     listed = set(moves)
     assert [mv for mv in ALL_MOVES if p.is_legal_move(mv)] == [mv for mv in ALL_MOVES if mv in listed]
     for mv in random.Random(len(moves)).sample(ALL_MOVES, 200) + moves[:20]:
-        assert p.supporting_pivots(mv) == reference_supporting_pivots(p, mv)
+        assert p.supporting_pivots(mv) == reference_supporting_pivots(board, side, mv)
 
 
 @pytest.mark.parametrize("seed", [0, 1, 2, 3, 4, 5])

@@ -1,11 +1,13 @@
 """The shipped type stub: installed where tools look, and precise enough to
 catch mistakes. (stubtest checks it against the built module in `make test`.)"""
 
+import ast
 from pathlib import Path
 
 import pytest
 import tovak_python
 from mypy import api as mypy_api
+from tovak_python import Position
 
 SOURCE_STUB = Path(__file__).resolve().parents[2] / "src" / "python" / "tovak_python.pyi"
 MODULE_DIR = Path(tovak_python.__file__).parent
@@ -14,6 +16,51 @@ MODULE_DIR = Path(tovak_python.__file__).parent
 @pytest.mark.parametrize("installed", ["tovak_python.pyi", "tovak_python-stubs/__init__.pyi"])
 def test_stub_is_installed_next_to_the_module(installed):
     assert (MODULE_DIR / installed).read_text() == SOURCE_STUB.read_text()
+
+
+def implied_text_signature(function):
+    """The text signature the module must report for a stub's `def`: its
+    parameters in order, `self` as `$self`, `cls` of `__new__` left out,
+    defaults as written."""
+    args = function.args
+    assert not (args.posonlyargs or args.vararg or args.kwonlyargs or args.kwarg), function.name
+    defaults = [None] * (len(args.args) - len(args.defaults)) + args.defaults
+    parts = []
+    for arg, default in zip(args.args, defaults):
+        if arg.arg == "cls":
+            continue
+        name = "$self" if arg.arg == "self" else arg.arg
+        parts.append(name if default is None else f"{name}={ast.unparse(default)}")
+    return "(" + ", ".join(parts) + ")"
+
+
+def is_static(function):
+    return any(isinstance(d, ast.Name) and d.id == "staticmethod" for d in function.decorator_list)
+
+
+def stub_definitions():
+    """The stub's Position methods and module functions, in stub order:
+    name -> (implied text signature, static)."""
+    tree = ast.parse(SOURCE_STUB.read_text())
+    (position,) = [node for node in tree.body if isinstance(node, ast.ClassDef) and node.name == "Position"]
+    methods = {f.name: (implied_text_signature(f), is_static(f))
+               for f in position.body if isinstance(f, ast.FunctionDef)}
+    functions = {f.name: (implied_text_signature(f), False) for f in tree.body if isinstance(f, ast.FunctionDef)}
+    return methods, functions
+
+
+def test_stub_signatures_are_those_the_module_reports():
+    """Parameter names, order and defaults, static or not, and the order of
+    the methods: the stub and the module's method table say the same."""
+    stub_methods, stub_functions = stub_definitions()
+    module_methods = {"__new__": (Position.__text_signature__, False)}
+    for name, attribute in vars(Position).items():
+        if not name.startswith("__"):
+            module_methods[name] = (getattr(Position, name).__text_signature__, isinstance(attribute, staticmethod))
+    assert list(stub_methods.items()) == list(module_methods.items())
+    module_functions = {name: (getattr(tovak_python, name).__text_signature__, False)
+                        for name in tovak_python.__all__ if name != "Position"}
+    assert stub_functions == module_functions
 
 
 PRELUDE = "from tovak_python import Position\np = Position()\n"

@@ -10,7 +10,6 @@ import threading
 import pytest
 
 from tovak_python import Position
-from reliability_support import has_method
 
 THREADS = 4
 
@@ -67,9 +66,8 @@ def play_record(seed, plies=40):
         copy.clear_square("a1")
         record.append((p.side_to_move(), p.piece_count("white"), p.piece_count("black"), tuple(p.legal_moves()),
                        p.outcome()))
-        if has_method("ascii_board"):
-            record.append(p.ascii_board())
-        if has_method("analyze") and step % 10 == 0:
+        record.append(p.ascii_board())
+        if step % 10 == 0:
             record.append(repr(p.analyze(1)))
     return record
 
@@ -93,16 +91,10 @@ def test_threads_with_separate_positions_match_a_single_thread():
 
 def read_everything(p):
     shown = [p.side_to_move(), p.legal_moves(), p.outcome(), p.piece_count("white"),
-             [p.supporting_pivots(mv) for mv in p.legal_moves()[:10]], p.copy().legal_moves()]
-    if has_method("ascii_board"):
-        shown += [p.ascii_board(), p.ascii_board("letters")]
-    if has_method("svg_board"):
-        shown += [p.svg_board(), p.svg_for_move(p.legal_moves()[0])]
-    if has_method("evaluate"):
-        shown += [p.evaluate(), p.best_move(1), p.analyze(1)]
-    if has_method("analyze_timed"):
-        result = p.analyze_timed(2, 10**6)  # a budget that never runs out: the result is fixed
-        shown.append(result)
+             [p.supporting_pivots(mv) for mv in p.legal_moves()[:10]], p.copy().legal_moves(),
+             p.ascii_board(), p.ascii_board("letters"), p.svg_board(), p.svg_for_move(p.legal_moves()[0]),
+             p.evaluate(), p.best_move(1), p.analyze(1)]
+    shown.append(p.analyze_timed(2, 10**6))  # a budget that never runs out: the result is fixed
     return shown
 
 
@@ -128,7 +120,7 @@ def test_readers_beside_a_writer_see_whole_states_only():
         if present:
             p.set_piece("white", "e4")
         states.append((p.piece_count("white"), tuple(p.legal_moves()),
-                       p.ascii_board() if has_method("ascii_board") else None))
+                       p.ascii_board()))
     p.clear_square("e4")
     allowed = set(states)
     done = threading.Event()
@@ -147,12 +139,11 @@ def test_readers_beside_a_writer_see_whole_states_only():
             # One call reads one state; the three reads may straddle a write.
             count = p.piece_count("white")
             moves = tuple(p.legal_moves())
-            board = p.ascii_board() if has_method("ascii_board") else None
+            board = p.ascii_board()
             assert count in (16, 17)
             assert moves in {s[1] for s in allowed}
             assert board in {s[2] for s in allowed}
-            if has_method("analyze_timed"):
-                p.analyze_timed(1, 2)
+            p.analyze_timed(1, 2)
             seen += 1
 
     run_threads([writer] + [reader] * (THREADS - 1))

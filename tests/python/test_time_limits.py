@@ -7,7 +7,7 @@ that a position with moves always gets a legal best move."""
 import pytest
 
 from tovak_python import Position
-from reliability_support import edited_position, has_method, played_position
+from reliability_support import edited_position, played_position
 
 BUDGETS_MS = [0, 1, 2, 5, 10, 25, 50]
 
@@ -17,9 +17,6 @@ POSITIONS = (
     + [(f"edited-{seed}", edited_position(seed, n)) for seed, n in [(5, 4), (6, 10), (7, 16)]]
     + [("finished", Position.empty("black"))]
 )
-
-pytestmark = pytest.mark.skipif(not has_method("analyze_timed"), reason="analyze_timed is not in the module yet")
-
 
 def check_consistent(p, result, depth, budget_ms):
     legal = p.legal_moves()
