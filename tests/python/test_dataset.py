@@ -4,17 +4,20 @@ their directory, and the standard readers."""
 
 import multiprocessing
 import os
+import random
 from concurrent.futures import ProcessPoolExecutor
 from dataclasses import replace
 
 import pyarrow.parquet as pq
 import pytest
+from tovak_python import Position
 
 from tovak import records
 from tovak.analysis import SearchLimits
 from tovak.atomic_files import write_atomically
-from tovak.dataset import PLY_SCHEMA, DatasetWriter, RunDirectory, RunDirectoryError, occupancy, records_table
-from tovak.notation import SQUARES, from_text
+from tovak.dataset import PLY_SCHEMA, DatasetWriter, RunDirectory, RunDirectoryError, records_table
+from tovak.notation import SQUARES, from_text, to_text
+from tovak.occupancy import Occupancy, squares_mask, squares_text
 from tovak.selfplay import GameRecord, GameSettings, play_game, play_games, settings_to_json
 
 SETTINGS = GameSettings(limits=SearchLimits(1), seed=11, max_plies=50)
@@ -38,7 +41,23 @@ def timeless(record):
     [("-", 0), ("a1", 1), ("h1", 1 << 7), ("a2", 1 << 8), ("h8", 1 << 63), ("a1,c1,h8", 1 | 4 | 1 << 63)],
 )
 def test_occupancy_bits_are_board_indices(squares, expected):
-    assert occupancy(squares) == expected
+    assert squares_mask(squares) == expected
+    assert squares_text(expected) == squares
+
+
+@pytest.mark.parametrize("seed", range(4))
+def test_occupancy_follows_random_games_as_the_module_does(seed):
+    rng = random.Random(seed)
+    position = Position()
+    board = Occupancy.from_text(to_text(position))
+    for _ in range(300):
+        moves = position.legal_moves()
+        if not moves:
+            break
+        move = rng.choice(moves)
+        position.apply_move(move)
+        board.play(move)
+        assert board.text() == to_text(position)
 
 
 def test_rows_agree_with_the_games(games):
