@@ -272,9 +272,7 @@ class RunDirectory:
     @classmethod
     def open(cls, path: Path, kind: str) -> RunDirectory:
         """Continue the run of ``kind`` recorded in ``path``."""
-        info = read_run_info(path)
-        if info.get("kind") != kind:
-            raise RunDirectoryError(f"{str(path)!r} holds a {info.get('kind')} run, not a {kind} run")
+        info = read_run_info(path, kind)
         lock = _lock_directory(path)
         for folder in (path, path / DATA_DIR, path / REPLAYS_DIR):
             if folder.is_dir():
@@ -305,8 +303,9 @@ class RunDirectory:
         self.close()
 
 
-def read_run_info(path: Path) -> dict[str, Any]:
-    """The contents of a run's ``run.json``; :class:`RunDirectoryError` if there is no run."""
+def read_run_info(path: Path, kind: str | None = None) -> dict[str, Any]:
+    """The contents of a run's ``run.json``; :class:`RunDirectoryError` if
+    there is no run (of ``kind``, when given)."""
     try:
         text = (path / RUN_FILE).read_text(encoding="utf-8")
     except FileNotFoundError:
@@ -322,6 +321,8 @@ def read_run_info(path: Path) -> dict[str, Any]:
         raise RunDirectoryError(
             f"{str(path)!r} was written in format {version!r}; this version reads format {FORMAT_VERSION}"
         )
+    if kind is not None and info.get("kind") != kind:
+        raise RunDirectoryError(f"{str(path)!r} holds a {info.get('kind')} run, not a {kind} run")
     return info
 
 

@@ -290,10 +290,24 @@ def test_resume_of_a_finished_run_plays_nothing(run_dir):
     assert sorted(p.name for p in (out / "data").iterdir()) == chunks
 
 
-def test_resume_needs_a_run(tmp_path):
+@pytest.mark.parametrize(
+    "run_json, message",
+    [
+        (None, "holds no run (no run.json)"),
+        ("{not json", "is not valid JSON"),
+        ('{"format_version": 7, "kind": "selfplay", "settings": {}}', "was written in format 7"),
+        ('{"format_version": 1, "kind": "match", "settings": {}}', "holds a match run, not a selfplay run"),
+        ('{"format_version": 1, "kind": "selfplay", "settings": {"seed": 1}}', "does not record its games"),
+    ],
+)
+def test_resume_needs_a_self_play_run(tmp_path, run_json, message):
+    if run_json is not None:
+        (tmp_path / "run.json").write_text(run_json)
+    before = directory_listing(tmp_path)
     run = tovak("selfplay", "--out", str(tmp_path), "--resume")
     assert run.returncode == 2
-    assert "holds no run" in run.stderr
+    assert message in run.stderr and len(run.stderr.splitlines()) == 1
+    assert directory_listing(tmp_path) == before
 
 
 KILL_RUN = ("--games", "16", "--depth", "3", "--seed", "3", "--max-plies", "60", "--chunk-plies", "100",

@@ -199,7 +199,7 @@ def _replay_lines(out: Path, numbers: list[int]) -> list[str]:
 def _check_run_directory(args: argparse.Namespace, out: Path) -> None:
     try:
         if args.resume:
-            _check_resume_options(args, read_run_info(out)["settings"])
+            _check_resume_options(args, read_run_info(out, KIND)["settings"])
         else:
             _check_start_is_playable(_settings_from_options(args))
             RunDirectory.check_new(out)
@@ -248,6 +248,12 @@ def _check_start_is_playable(settings: GameSettings) -> None:
 
 
 def _check_resume_options(args: argparse.Namespace, recorded: dict[str, Any]) -> None:
+    missing = [key for key in _SETTING_OPTIONS if key not in recorded]
+    if missing:
+        raise CommandError(
+            f"the run in {args.out!r} does not record its {missing[0]}: it was not written by tovak selfplay",
+            USAGE_ERROR,
+        )
     given = {
         "games": args.games,
         "depth": args.depth,
