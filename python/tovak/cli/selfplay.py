@@ -32,9 +32,16 @@ from tovak.cli.args import (
     position_arg,
 )
 from tovak.cli.executors import open_executor
-from tovak.dataset import REPLAYS_DIR, DatasetWriter, RunDirectory, RunDirectoryError, read_run_info
+from tovak.dataset import (
+    REPLAYS_DIR,
+    DatasetWriter,
+    RunDirectory,
+    RunDirectoryError,
+    read_run_info,
+    records_table,
+)
 from tovak.notation import from_text
-from tovak.records import read_games, recorded_games
+from tovak.records import games_from_table, read_games, recorded_games
 from tovak.replay_html import replay_page, result_text
 from tovak.cli.run_summary import replay_name, run_summary, summary_lines
 from tovak.selfplay import (
@@ -364,9 +371,11 @@ class _Session:
         )
 
     def _write_replay(self, record: GameRecord) -> None:
+        # The page shows the game as the dataset holds it, as "tovak replay" would.
+        recorded = games_from_table(records_table([record]), self.settings.seed)[0]
         folder = self.run_dir.replays_dir
         folder.mkdir(exist_ok=True)
-        page = replay_page(record, self.settings_text).encode("utf-8")
+        page = replay_page(recorded, self.settings_text).encode("utf-8")
         write_atomically(folder / replay_name(record.number), page, replace=True)
 
     def write_missing_replays(self) -> None:
