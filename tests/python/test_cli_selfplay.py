@@ -13,6 +13,7 @@ import subprocess
 import sys
 import termios
 import time
+from pathlib import Path
 
 import pyarrow.parquet as pq
 import pytest
@@ -374,11 +375,7 @@ def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, 
         # The games finished so far are held in memory (the chunk is large):
         # Ctrl-C writes them before the command stops. --show tells when the
         # first games are done.
-        finished = 0
-        for line in process.stdout:
-            finished += line.startswith("Game ") and ":" in line and "from" not in line
-            if finished == 2:
-                break
+        wait_for_finished_games(process, 2)
         os.killpg(process.pid, signal.SIGINT)
         stdout, stderr = process.communicate(timeout=60)
     finally:
@@ -392,6 +389,43 @@ def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, 
     assert "Games:" not in stdout
     recorded = records.recorded_games(out)
     assert len(recorded) == int(match.group(1)) > 0
+    resumed = tovak("selfplay", "--out", str(out), "--resume")
+    assert resumed.returncode == 0, resumed.stderr
+    assert sorted_rows(out) == uninterrupted
+
+
+def wait_for_finished_games(process, count):
+    """Read --show output until ``count`` games have ended."""
+    finished = 0
+    for line in process.stdout:
+        finished += line.startswith("Game ") and "from" not in line
+        if finished == count:
+            return
+    pytest.fail("the run ended before enough games were played")
+
+
+def worker_processes(parent):
+    children = (Path(f"/proc/{parent}/task/{parent}/children").read_text()).split()
+    return [int(pid) for pid in children if "spawn_main" in Path(f"/proc/{pid}/cmdline").read_text()]
+
+
+def test_a_lost_local_worker_stops_the_run_with_the_finished_games_saved(tmp_path, uninterrupted):
+    out = tmp_path / "run"
+    process = start_run(out, "--jobs", "2", "--chunk-plies", "100000", "--show")
+    try:
+        wait_for_finished_games(process, 2)
+        os.kill(worker_processes(process.pid)[0], signal.SIGKILL)
+        stdout, stderr = process.communicate(timeout=60)
+    finally:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+    if process.returncode == 0:
+        pytest.skip("the run finished before the worker was killed")
+    assert process.returncode == 1
+    match = re.fullmatch(r"tovak: error: the games stopped: BrokenProcessPool: .*; (\d+) of 16 games recorded "
+                         r"in .*--resume\)\n", stderr)
+    assert match, stderr
+    assert len(records.recorded_games(out)) == int(match.group(1)) >= 2
     resumed = tovak("selfplay", "--out", str(out), "--resume")
     assert resumed.returncode == 0, resumed.stderr
     assert sorted_rows(out) == uninterrupted

@@ -12,12 +12,12 @@ import argparse
 import os
 import signal
 import time
-from collections.abc import Iterator
+from collections.abc import Generator, Iterator
 from concurrent.futures import Executor
 from contextlib import contextmanager
 from pathlib import Path
 from types import FrameType
-from typing import Any
+from typing import Any, NoReturn
 
 from tqdm import tqdm
 
@@ -309,8 +309,9 @@ class _Session:
         )
         started = time.perf_counter()
         plies = 0
+        played = play_games(self.settings, missing, executor)
         try:
-            for record in play_games(self.settings, missing, executor):
+            while (record := self._next_game(played)) is not None:
                 if record.number in self.done:
                     continue  # a game played twice (a lost worker's task run again)
                 self.done.add(record.number)
@@ -326,11 +327,24 @@ class _Session:
                 bar.update(1)
             self.write_chunk()
         except KeyboardInterrupt:
-            self._save_after_interrupt()
+            self._stop("interrupted", INTERRUPTED)
         except OSError as error:
             raise CommandError(self._write_failure(error)) from None
         finally:
+            played.close()
             bar.close()
+
+    def _next_game(self, played: Generator[GameRecord, None, None]) -> GameRecord | None:
+        """The next finished game; a failure to play one (a lost cluster, a
+        broken worker pool) stops the run with the finished games saved."""
+        try:
+            return next(played)
+        except StopIteration:
+            return None
+        except (KeyboardInterrupt, CommandError):
+            raise
+        except Exception as error:  # noqa: BLE001 - reported in one line, with what was saved
+            self._stop(f"the games stopped: {type(error).__name__}: {error}", 1)
 
     def _chunk_is_due(self) -> bool:
         waited = time.monotonic() - self.last_chunk
@@ -350,16 +364,17 @@ class _Session:
             if record.number <= self.args.replays:
                 self._write_replay(record)
 
-    def _save_after_interrupt(self) -> None:
+    def _stop(self, reason: str, status: int) -> NoReturn:
+        """Save the finished games, then end the command with ``reason``."""
         try:
             self.write_chunk()
         except OSError as error:
-            raise CommandError(self._write_failure(error), INTERRUPTED) from None
+            raise CommandError(self._write_failure(error), status) from None
         out = self.run_dir.path
         raise CommandError(
-            f"interrupted; {len(self.done)} of {self.games} games recorded in {str(out)!r} "
+            f"{reason}; {len(self.done)} of {self.games} games recorded in {str(out)!r} "
             f"(continue with: tovak selfplay --out {out} --resume)",
-            INTERRUPTED,
+            status,
         )
 
     def _write_failure(self, error: OSError) -> str:
