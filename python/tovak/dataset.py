@@ -227,10 +227,12 @@ class RunDirectory:
 
     @property
     def data_dir(self) -> Path:
+        """The folder of the run's Parquet chunks."""
         return self.path / DATA_DIR
 
     @property
     def replays_dir(self) -> Path:
+        """The folder of the run's HTML replays."""
         return self.path / REPLAYS_DIR
 
     @staticmethod
@@ -281,12 +283,15 @@ class RunDirectory:
         return cls(path, info, lock)
 
     def writer(self) -> DatasetWriter:
+        """A writer that adds chunks to the run's dataset."""
         return DatasetWriter(self.data_dir)
 
     def write_summary(self, summary: Mapping[str, Any]) -> None:
+        """Write (or replace) the run's ``summary.json``, whole."""
         write_atomically(self.path / SUMMARY_FILE, _json_bytes(dict(summary)), replace=True)
 
     def close(self) -> None:
+        """Release the directory for other processes."""
         if self._lock is not None:
             os.close(self._lock)  # closing the descriptor releases the lock
             self._lock = None

@@ -61,6 +61,7 @@ class GameSettings:
     start: str | None = None  # position text; None for the initial position
 
     def describe(self) -> str:
+        """The settings in a few words, as replays show them."""
         return f"Self-play at {self.limits.describe()}, {self.random_plies} random plies"
 
 

@@ -90,6 +90,7 @@ _SETTING_OPTIONS = {
 
 
 def add_parser(subparsers: Any) -> None:
+    """Register ``tovak selfplay`` and its options."""
     parser = subparsers.add_parser(
         "selfplay",
         help="engine-versus-engine games written to a Parquet dataset",
@@ -160,6 +161,7 @@ def add_parser(subparsers: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
+    """Play the games the run still lacks, write them, and report the run."""
     out = Path(args.out)
     # Refusals come first, so that a refused run touches nothing; the
     # directory is created only once the games have somewhere to be played.
