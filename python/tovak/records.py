@@ -39,7 +39,8 @@ def read_plies(
     games: Iterable[int] | None = None,
     columns: list[str] | None = None,
 ) -> pa.Table:
-    """The plies of a run (or of the ``games`` named), sorted by game and ply."""
+    """The plies of a run (or of the ``games`` named), sorted by game and ply
+    (when ``columns``, if given, include both)."""
     dataset = _dataset(Path(run_dir))
     wanted = None if games is None else ds.field("game").isin(sorted(set(games)))
     table = dataset.to_table(columns=columns, filter=wanted)
@@ -103,8 +104,10 @@ def _dataset(run_dir: Path) -> ds.Dataset:
 
 
 def _run_seed(run_dir: Path) -> int | None:
-    seed = read_run_info(run_dir)["settings"].get("seed")
-    return seed if isinstance(seed, int) else None
+    # Only self-play derives each game's seed from the run's.
+    info = read_run_info(run_dir)
+    seed = info["settings"].get("seed")
+    return seed if info.get("kind") == "selfplay" and isinstance(seed, int) else None
 
 
 def _game_record(rows: list[dict[str, Any]], run_seed: int | None) -> GameRecord:
