@@ -1,5 +1,6 @@
 """The command's help and its refusals: one line on stderr, never a traceback."""
 
+import importlib.metadata
 import os
 import re
 import signal
@@ -79,6 +80,33 @@ def test_bad_arguments_give_one_line_and_status_2(args, message):
     assert run.stderr.startswith("tovak")
     assert message in run.stderr
     assert "Traceback" not in run.stderr
+
+
+@pytest.mark.parametrize(
+    "args, hint",
+    [
+        ((), "'tovak COMMAND --help'"),
+        (("frobnicate",), "'tovak COMMAND --help'"),
+        (("--bogus",), "'tovak COMMAND --help'"),
+        (("analyze", "--bogus"), "'tovak analyze --help'"),
+        (("analyze", "--depth", "x"), "'tovak analyze --help'"),
+        (("play", "extra"), "'tovak play --help'"),
+        (("selfplay", "--games", "0"), "'tovak selfplay --help'"),
+    ],
+)
+def test_usage_errors_name_the_help_that_explains_them(args, hint):
+    run = tovak(*args)
+    assert run.returncode == 2
+    assert len(run.stderr.splitlines()) == 1
+    assert run.stderr.endswith(f"{hint})\n"), run.stderr
+
+
+def test_version_names_the_installed_distribution():
+    run = tovak("--version")
+    assert (run.returncode, run.stderr) == (0, "")
+    assert run.stdout == f"tovak {importlib.metadata.version('tovak')}\n"
+    # The same answer whatever follows, before any command is required.
+    assert tovak("--version", "analyze", "--depth", "x").stdout == run.stdout
 
 
 def test_unwritable_output_directory_is_one_line(tmp_path):
