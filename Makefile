@@ -14,7 +14,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_STAMP := build/.apt-updated
 
 .PRECIOUS: .venv/%/bin/python .venv/%/requirements.stamp
-.PHONY: demo test test-suites cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench deps-cpp deps-bench deps-py clean
+.PHONY: demo test test-suites cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py clean
 
 TEST_SUITES := cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
 TEST_SUMMARY := build/test-summary
@@ -128,8 +128,9 @@ fuzz: fuzz-build
 
 # --- demo ---------------------------------------------------------------------
 # A fresh machine needs only this: its own venv, the package built into it,
-# then the initial position analysed and one short self-play game, printed
-# ply by ply and written out as JSON lines and an HTML replay.
+# then the initial position analysed and a short self-play run written as a
+# Parquet dataset, with the summary of its games and the HTML replay of the
+# first. The demo's output directory is its own: each run starts it afresh.
 DEMO_OUT := demo-output
 
 demo:
@@ -137,15 +138,25 @@ demo:
 	.venv/demo/bin/python -m pip install -q --upgrade pip
 	.venv/demo/bin/python -m pip install -q -Cbuild-dir=build/demo .
 	.venv/demo/bin/tovak analyze --depth 4
-	.venv/demo/bin/tovak selfplay --games 1 --depth 3 --seed 1 --max-plies 60 --show --out $(DEMO_OUT)
 	@echo
-	@echo "HTML replay: $(CURDIR)/$(DEMO_OUT)/game-0001.html (open it in a browser; arrow keys step)"
+	rm -rf $(DEMO_OUT)
+	.venv/demo/bin/tovak selfplay --games 4 --depth 3 --seed 1 --max-plies 60 --no-progress --out $(DEMO_OUT)
+	@echo
+	@echo "HTML replay: $(CURDIR)/$(DEMO_OUT)/replays/game-0001.html (open it in a browser; arrow keys step)"
 
 # --- benchmarks ---------------------------------------------------------------
 bench: deps-bench
 	cmake -S . -B build/bench -DCMAKE_BUILD_TYPE=Release -DTOVAK_BUILD_BENCH=ON -DTOVAK_BUILD_PYTHON=OFF >/dev/null
 	cmake --build build/bench -j $(JOBS)
 	@for b in build/bench/bench/*_bench; do echo "== $$b"; $$b; done
+	@$(MAKE) --no-print-directory bench-pipeline
+
+# The self-play pipeline (games, records, Parquet files) against the engine's
+# searches alone, and two local jobs against one; the package as make test builds it.
+bench-pipeline: .venv/3.12/requirements.stamp
+	.venv/3.12/bin/python -m pip install -q --no-deps -Cbuild-dir=build/py3.12 .
+	@echo "== bench/pipeline_bench.py"
+	.venv/3.12/bin/python bench/pipeline_bench.py
 
 clean:
 	rm -rf build .venv $(DEMO_OUT)

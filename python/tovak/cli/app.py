@@ -9,7 +9,7 @@ import sys
 from collections.abc import Sequence
 
 import tovak
-from tovak.cli import analyze, play, selfplay
+from tovak.cli import analyze, play, replay, selfplay
 from tovak.cli.args import CommandError, Parser
 
 PROG = "tovak"
@@ -34,6 +34,7 @@ def build_parser() -> Parser:
     play.add_parser(subparsers)
     analyze.add_parser(subparsers)
     selfplay.add_parser(subparsers)
+    replay.add_parser(subparsers)
     parser.commands = subparsers.choices
     return parser
 
