@@ -1,22 +1,21 @@
-"""Engine-versus-engine games, one at a time or in parallel processes.
+"""Engine-versus-engine games, one at a time or on any executor.
 
 Each game gets its own random generator seeded from the run's seed and the
-game's number, so game *k* of a run is the same game whatever the number of
-worker processes and whichever process plays it. With a depth limit alone the
-engine is deterministic too, and a run can be replayed exactly; a time limit
-makes the engine's choices depend on the machine's speed.
+game's number, so game *k* of a run is the same game whatever executor plays
+it: this process, a local process pool or a worker of a cluster. With a depth
+limit alone the engine is deterministic too, and a run can be replayed
+exactly; a time limit makes the engine's choices depend on the machine's
+speed.
 """
 
 from __future__ import annotations
 
-import json
-import multiprocessing
 import random
-import signal
 import time
-from collections.abc import Callable, Iterator
-from dataclasses import asdict, dataclass, field
-from typing import Literal
+from collections.abc import Iterable, Iterator
+from concurrent.futures import FIRST_COMPLETED, Executor, Future, wait
+from dataclasses import dataclass, field
+from typing import Any, Literal
 
 from tovak_python import Position
 
@@ -25,17 +24,29 @@ from tovak.notation import from_text, to_text
 from tovak.terms import Color
 
 __all__ = [
+    "DEFAULT_MAX_PLIES",
+    "END_NO_LEGAL_MOVE",
+    "END_PLY_LIMIT",
+    "ChosenBy",
     "GameRecord",
     "GameSettings",
     "PlyRecord",
     "game_seed",
-    "jsonl_lines",
     "play_game",
     "play_games",
-    "write_jsonl",
+    "settings_from_json",
+    "settings_to_json",
 ]
 
 DEFAULT_MAX_PLIES = 200
+END_NO_LEGAL_MOVE = "no legal move"
+END_PLY_LIMIT = "ply limit"
+# Tasks handed to an executor ahead of the results: enough to keep every
+# worker of a small cluster busy, few enough that an interrupted run throws
+# little work away and memory stays flat however many games a run has.
+DEFAULT_MAX_PENDING = 64
+
+ChosenBy = Literal["random", "engine"]
 
 
 @dataclass(frozen=True)
@@ -48,27 +59,37 @@ class GameSettings:
     seed: int = 0
     start: str | None = None  # position text; None for the initial position
 
+    def describe(self) -> str:
+        return f"Self-play at {self.limits.describe()}, {self.random_plies} random plies"
+
 
 @dataclass(frozen=True)
 class PlyRecord:
-    """One ply: the position before it, the move and who chose it."""
+    """One ply: the position before it, the move and who chose it.
+
+    The engine's figures are None for a random ply.
+    """
 
     ply: int
     position: str
     side: Color
     move: str
-    chosen_by: Literal["random", "engine"]
+    chosen_by: ChosenBy
     score: int | None = None
     depth: int | None = None
     nodes: int | None = None
+    quiescence_nodes: int | None = None
 
 
 @dataclass
 class GameRecord:
     """A finished (or cut-off) game.
 
-    ``winner`` is None only when the game reached ``max_plies`` without a
-    result: the game itself has no draws.
+    ``winner`` is None only when the game ended without a result (in
+    self-play, when it reached ``max_plies``): the game itself has no draws.
+    ``end_reason`` says why it ended, in words ("no legal move", "ply limit";
+    a match may add its own). The players are named only where they differ
+    from the engine playing itself.
     """
 
     number: int
@@ -77,8 +98,10 @@ class GameRecord:
     plies: list[PlyRecord] = field(default_factory=list)
     final_position: str = ""
     winner: Color | None = None
-    end_reason: Literal["no legal move", "ply limit"] = "no legal move"
+    end_reason: str = END_NO_LEGAL_MOVE
     seconds: float = 0.0
+    white_player: str | None = None
+    black_player: str | None = None
 
 
 def game_seed(run_seed: int, number: int) -> str:
@@ -93,25 +116,29 @@ def play_game(settings: GameSettings, number: int) -> GameRecord:
     seed = game_seed(settings.seed, number)
     rng = random.Random(seed)
     position = Position() if settings.start is None else from_text(settings.start)
-    record = GameRecord(number=number, seed=seed, start=to_text(position))
+    before = to_text(position)
+    record = GameRecord(number=number, seed=seed, start=before)
     while True:
         winner = position.outcome()
         if winner is not None:
             record.winner = winner
-            record.end_reason = "no legal move"
+            record.end_reason = END_NO_LEGAL_MOVE
             break
         if len(record.plies) >= settings.max_plies:
-            record.end_reason = "ply limit"
+            record.end_reason = END_PLY_LIMIT
             break
-        record.plies.append(_next_ply(position, len(record.plies) + 1, settings, rng))
-        position.apply_move(record.plies[-1].move)
-    record.final_position = to_text(position)
+        ply = _next_ply(position, before, len(record.plies) + 1, settings, rng)
+        record.plies.append(ply)
+        position.apply_move(ply.move)
+        before = to_text(position)
+    record.final_position = before
     record.seconds = time.perf_counter() - started
     return record
 
 
-def _next_ply(position: Position, ply: int, settings: GameSettings, rng: random.Random) -> PlyRecord:
-    before = to_text(position)
+def _next_ply(
+    position: Position, before: str, ply: int, settings: GameSettings, rng: random.Random
+) -> PlyRecord:
     side = position.side_to_move()
     if ply <= settings.random_plies:
         move = rng.choice(position.legal_moves())
@@ -130,82 +157,77 @@ def _next_ply(position: Position, ply: int, settings: GameSettings, rng: random.
         score=report.score,
         depth=report.completed_depth,
         nodes=report.nodes,
+        quiescence_nodes=report.quiescence_nodes,
     )
 
 
 def play_games(
     settings: GameSettings,
-    games: int,
-    jobs: int = 1,
-    on_done: Callable[[GameRecord], None] | None = None,
-) -> list[GameRecord]:
-    """Play games 1..``games``, in ``jobs`` worker processes when jobs > 1.
+    numbers: Iterable[int],
+    executor: Executor | None = None,
+    *,
+    max_pending: int = DEFAULT_MAX_PENDING,
+) -> Iterator[GameRecord]:
+    """Play the games ``numbers`` of a run and yield each record as it finishes.
 
-    ``on_done`` is called in this process as each game finishes, in finishing
-    order; the returned list is in game order.
+    Without an executor the games are played here, one after the other, in
+    the order given. With one (a ``concurrent.futures.ProcessPoolExecutor``,
+    a cluster client's executor, ...) each game is a task of its own, at most
+    ``max_pending`` of them handed out at a time, and the records come in the
+    order the games finish. Closing the iterator early cancels the tasks not
+    yet started.
     """
-    records: list[GameRecord] = []
-    for record in _iter_games(settings, games, jobs):
-        if on_done is not None:
-            on_done(record)
-        records.append(record)
-    records.sort(key=lambda r: r.number)
-    return records
-
-
-def _iter_games(settings: GameSettings, games: int, jobs: int) -> Iterator[GameRecord]:
-    if jobs <= 1 or games <= 1:
-        for number in range(1, games + 1):
+    if executor is None:
+        for number in numbers:
             yield play_game(settings, number)
         return
-    # Fresh interpreters rather than forks: the parent may run threads (the
-    # progress bar's monitor), and forking a threaded process is unsafe.
-    context = multiprocessing.get_context("spawn")
-    tasks = [(settings, number) for number in range(1, games + 1)]
-    # Leaving the block terminates the workers at once, so an interrupt or an
-    # error does not wait for the games still being played.
-    with context.Pool(processes=min(jobs, games), initializer=_leave_interrupts_to_parent) as pool:
-        yield from pool.imap_unordered(_play_task, tasks)
+    if max_pending < 1:
+        raise ValueError(f"max_pending must be at least 1, got {max_pending}")
+    waiting = iter(numbers)
+    pending: set[Future[GameRecord]] = set()
+
+    def hand_out(count: int) -> None:
+        for _ in range(count):
+            number = next(waiting, None)
+            if number is None:
+                return
+            pending.add(executor.submit(play_game, settings, number))
+
+    try:
+        hand_out(max_pending)
+        while pending:
+            done, still_running = wait(pending, return_when=FIRST_COMPLETED)
+            pending.clear()
+            pending.update(still_running)
+            # Several may finish together; yield them in game order so that a
+            # run's chunks depend as little as possible on timing.
+            for future in sorted(done, key=lambda f: f.result().number):
+                yield future.result()
+            hand_out(len(done))
+    finally:
+        for future in pending:
+            future.cancel()
 
 
-def _play_task(task: tuple[GameSettings, int]) -> GameRecord:
-    return play_game(*task)
-
-
-def _leave_interrupts_to_parent() -> None:
-    # Ctrl-C reaches every process of the terminal's group; only the parent
-    # reports it, and it stops the workers.
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
-
-
-def jsonl_lines(record: GameRecord, settings: GameSettings) -> list[str]:
-    """The game as JSON lines: a header, one line per ply, then the result."""
-    header = {
-        "type": "game",
-        "game": record.number,
-        "seed": record.seed,
+def settings_to_json(settings: GameSettings) -> dict[str, Any]:
+    """The settings as a JSON object, with the depth made explicit so that a
+    change of the default depth does not change a recorded run."""
+    return {
         "depth": settings.limits.max_depth(),
         "time_ms": settings.limits.time_ms,
         "random_plies": settings.random_plies,
         "max_plies": settings.max_plies,
-        "start": record.start,
+        "seed": settings.seed,
+        "start": settings.start,
     }
-    lines = [json.dumps(header)]
-    for ply in record.plies:
-        lines.append(json.dumps({"type": "ply", **asdict(ply)}))
-    result = {
-        "type": "result",
-        "winner": record.winner,
-        "reason": record.end_reason,
-        "plies": len(record.plies),
-        "final_position": record.final_position,
-        "seconds": round(record.seconds, 6),
-    }
-    lines.append(json.dumps(result))
-    return lines
 
 
-def write_jsonl(path: str, record: GameRecord, settings: GameSettings) -> None:
-    with open(path, "w", encoding="utf-8") as out:
-        for line in jsonl_lines(record, settings):
-            out.write(line + "\n")
+def settings_from_json(data: dict[str, Any]) -> GameSettings:
+    """The settings written by :func:`settings_to_json`."""
+    return GameSettings(
+        limits=SearchLimits(depth=data["depth"], time_ms=data["time_ms"]),
+        random_plies=data["random_plies"],
+        max_plies=data["max_plies"],
+        seed=data["seed"],
+        start=data["start"],
+    )

@@ -1,84 +1,149 @@
-"""``tovak selfplay``: engine-versus-engine games, saved as JSON lines and HTML replays."""
+"""``tovak selfplay``: engine-versus-engine games written to a Parquet dataset.
+
+The run's directory only grows: chunks of whole games are added as they are
+played, each visible whole, so a run stopped at any moment (Ctrl-C, a kill, a
+full disk) keeps every chunk written before, and ``--resume`` plays only the
+games still missing.
+"""
 
 from __future__ import annotations
 
 import argparse
-import json
 import os
+import signal
 import time
+from collections.abc import Iterator
+from contextlib import contextmanager
+from pathlib import Path
+from types import FrameType
 from typing import Any
 
 from tqdm import tqdm
 
+from tovak.analysis import DEFAULT_DEPTH, SearchLimits
+from tovak.atomic_files import write_atomically
 from tovak.cli.args import (
+    USAGE_ERROR,
     CommandError,
     add_search_options,
     add_style_option,
     bounded_int,
     position_arg,
 )
-from tovak.analysis import DEFAULT_DEPTH, SearchLimits
+from tovak.cli.executors import open_executor
+from tovak.dataset import REPLAYS_DIR, DatasetWriter, RunDirectory, RunDirectoryError
 from tovak.notation import from_text
+from tovak.records import read_games, recorded_games
 from tovak.replay_html import replay_page, result_text
-from tovak.selfplay import DEFAULT_MAX_PLIES, GameRecord, GameSettings, play_games, write_jsonl
+from tovak.cli.run_summary import replay_name, run_summary, summary_lines
+from tovak.selfplay import (
+    DEFAULT_MAX_PLIES,
+    GameRecord,
+    GameSettings,
+    play_games,
+    settings_from_json,
+    settings_to_json,
+)
+from tovak.terms import winner_sentence
+
+KIND = "selfplay"
+DEFAULT_CHUNK_PLIES = 50_000
+# A chunk is also written when this long has passed since the last one, so a
+# slow run (deep searches) does not keep much unsaved work in memory.
+CHUNK_SECONDS = 60.0
+INTERRUPTED = 130
 
 DESCRIPTION = """\
-Let the engine play against itself. Each game starts with a few random plies
-(so that games differ) and is written to the output directory twice: as JSON
-lines (game-NNNN.jsonl: a header, one line per ply with the position text
-before the move and the move, and the result) and as a self-contained HTML
-page (game-NNNN.html) that replays it. With --depth alone the games are
-reproducible: the same --seed gives the same games whatever --jobs is.
+Let the engine play against itself and write every ply to a Parquet dataset
+in the output directory (DIR/data/*.parquet, one row per ply: the position
+before the move, the move, the engine's score and the game's result), with
+the run's settings in DIR/run.json and its figures in DIR/summary.json. Each
+game starts with a few random plies so that games differ; with --depth alone
+the games are reproducible: the same --seed gives the same games whatever
+--jobs is and wherever they are played.
+
+The output directory must be new or empty. A stopped run (Ctrl-C, a kill, a
+full disk) keeps the games written so far; --resume continues it with its
+recorded settings. HTML replays are written for the first --replays games;
+"tovak replay" writes any other from the dataset.
 """
+
+# The settings a run records, with their defaults: on --resume an option
+# given again must agree with the recorded value.
+_SETTING_OPTIONS = {
+    "games": ("--games", 1),
+    "depth": ("--depth", None),
+    "time_ms": ("--time-ms", None),
+    "seed": ("--seed", 0),
+    "random_plies": ("--random-plies", 2),
+    "max_plies": ("--max-plies", DEFAULT_MAX_PLIES),
+    "start": ("--position", None),
+}
 
 
 def add_parser(subparsers: Any) -> None:
     parser = subparsers.add_parser(
         "selfplay",
-        help="engine-versus-engine games with JSON-lines records and HTML replays",
+        help="engine-versus-engine games written to a Parquet dataset",
         description=DESCRIPTION,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
-    parser.add_argument(
-        "--games", type=bounded_int("games", 1), default=1, metavar="N", help="number of games (default 1)"
-    )
+    parser.add_argument("--games", type=bounded_int("games", 1), metavar="N", help="number of games (default 1)")
     add_search_options(
         parser,
         f"engine search depth (default {DEFAULT_DEPTH}; with --time-ms, as deep as the time allows)",
     )
-    parser.add_argument(
+    where = parser.add_mutually_exclusive_group()
+    where.add_argument(
         "--jobs",
         type=bounded_int("jobs", 1),
         default=1,
         metavar="N",
-        help="games played at once, each in its own process (default 1)",
+        help="games played at once, each in its own local process (default 1)",
     )
-    parser.add_argument(
-        "--seed", type=bounded_int("seed", 0), default=0, metavar="S", help="run seed (default 0)"
+    where.add_argument(
+        "--cluster",
+        metavar="ADDRESS",
+        help="play the games on the Dask cluster whose scheduler is at ADDRESS (tcp://host:port); "
+        "needs the cluster extra: pip install 'tovak[cluster]'",
     )
+    parser.add_argument("--seed", type=bounded_int("seed", 0), metavar="S", help="run seed (default 0)")
     parser.add_argument(
         "--random-plies",
         type=bounded_int("random plies", 0),
-        default=2,
         metavar="N",
         help="random moves at the start of each game (default 2; 0 for none)",
     )
     parser.add_argument(
         "--max-plies",
         type=bounded_int("max plies", 1),
-        default=DEFAULT_MAX_PLIES,
         metavar="N",
         help=f"stop a game without result after this many plies (default {DEFAULT_MAX_PLIES})",
     )
     parser.add_argument(
         "--position", type=position_arg, metavar="TEXT", help="start every game from this position text"
     )
+    parser.add_argument("--out", default="selfplay", metavar="DIR", help="output directory (default ./selfplay)")
     parser.add_argument(
-        "--out", default="selfplay", metavar="DIR", help="output directory (default ./selfplay)"
+        "--resume",
+        action="store_true",
+        help="continue the run recorded in --out with its settings, playing only the missing games",
     )
     parser.add_argument(
-        "--show", action="store_true", help="print the diagram after every ply of every game"
+        "--replays",
+        type=bounded_int("replays", 0),
+        default=1,
+        metavar="N",
+        help="write HTML replays of the first N games to DIR/replays (default 1; 0 for none)",
     )
+    parser.add_argument(
+        "--chunk-plies",
+        type=bounded_int("chunk plies", 1),
+        default=DEFAULT_CHUNK_PLIES,
+        metavar="N",
+        help=f"plies per data file (default {DEFAULT_CHUNK_PLIES}; larger files compress better)",
+    )
+    parser.add_argument("--show", action="store_true", help="print the diagram after every ply of every game")
     parser.add_argument(
         "--no-progress", action="store_true", help="no progress bar (it is off anyway when stderr is no terminal)"
     )
@@ -87,42 +152,245 @@ def add_parser(subparsers: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
-    settings = GameSettings(
+    out = Path(args.out)
+    with _open_run(args, out) as run_dir:
+        games = int(run_dir.info["settings"]["games"])
+        settings = settings_from_json(run_dir.info["settings"])
+        done = recorded_games(out)
+        started = time.perf_counter()
+        session = _Session(run_dir, settings, games, done, args)
+        with _terminate_as_interrupt():
+            session.play()
+        seconds = time.perf_counter() - started
+        session.write_missing_replays()
+        summary = run_summary(
+            out,
+            seconds=seconds,
+            session_plies=session.writer.plies_written,
+            jobs=args.jobs,
+            cluster=args.cluster,
+            replays=[f"{REPLAYS_DIR}/{replay_name(n)}" for n in session.replay_numbers()],
+        )
+        run_dir.write_summary(summary)
+    print("\n".join(summary_lines(summary, out) + _replay_lines(out, session.replay_numbers())))
+    return 0
+
+
+# The games named one by one after the summary; further replays are counted.
+_GAMES_LISTED = 3
+
+
+def _replay_lines(out: Path, numbers: list[int]) -> list[str]:
+    lines = []
+    for record in read_games(out, numbers[:_GAMES_LISTED]):
+        result = result_text(record)
+        if record.winner is not None:
+            result += f" after {len(record.plies)} plies"
+        lines.append(f"Game {record.number}: {result}; replay: {out / REPLAYS_DIR / replay_name(record.number)}")
+    if len(numbers) > _GAMES_LISTED:
+        lines.append(f"... and {len(numbers) - _GAMES_LISTED} more replays in {out / REPLAYS_DIR}{os.sep}")
+    return lines
+
+
+@contextmanager
+def _open_run(args: argparse.Namespace, out: Path) -> Iterator[RunDirectory]:
+    try:
+        if args.resume:
+            run_dir = RunDirectory.open(out, KIND)
+            try:
+                _check_resume_options(args, run_dir.info["settings"])
+            except BaseException:
+                run_dir.close()
+                raise
+        else:
+            settings = _settings_from_options(args)
+            _check_start_is_playable(settings)
+            recorded = {"games": _given_or_default(args, "games"), **settings_to_json(settings)}
+            run_dir = RunDirectory.create(out, KIND, recorded)
+    except RunDirectoryError as error:
+        raise CommandError(str(error), USAGE_ERROR) from None
+    except OSError as error:
+        raise CommandError(f"cannot create output directory {str(out)!r}: {error.strerror}") from None
+    with run_dir:
+        yield run_dir
+
+
+def _settings_from_options(args: argparse.Namespace) -> GameSettings:
+    return GameSettings(
         limits=SearchLimits(args.depth, args.time_ms),
-        random_plies=args.random_plies,
-        max_plies=args.max_plies,
-        seed=args.seed,
+        random_plies=_given_or_default(args, "random_plies"),
+        max_plies=_given_or_default(args, "max_plies"),
+        seed=_given_or_default(args, "seed"),
         start=args.position,
     )
-    out_dir = args.out
+
+
+def _given_or_default(args: argparse.Namespace, key: str) -> int:
+    value: int | None = getattr(args, key)
+    default = _SETTING_OPTIONS[key][1]
+    return value if value is not None else int(default or 0)
+
+
+def _check_start_is_playable(settings: GameSettings) -> None:
+    if settings.start is not None:
+        winner = from_text(settings.start).outcome()
+        if winner is not None:
+            raise CommandError(f"the start position is already decided: {winner_sentence(winner)}", USAGE_ERROR)
+
+
+def _check_resume_options(args: argparse.Namespace, recorded: dict[str, Any]) -> None:
+    given = {
+        "games": args.games,
+        "depth": args.depth,
+        "time_ms": args.time_ms,
+        "seed": args.seed,
+        "random_plies": args.random_plies,
+        "max_plies": args.max_plies,
+        "start": args.position,
+    }
+    for key, value in given.items():
+        if value is not None and value != recorded.get(key):
+            option = _SETTING_OPTIONS[key][0]
+            raise CommandError(
+                f"{option} {value} conflicts with the recorded run ({key} {recorded.get(key)}); "
+                "leave it out to resume with the recorded settings",
+                USAGE_ERROR,
+            )
+
+
+class _Session:
+    """One sitting of a run: plays the missing games and writes them in chunks."""
+
+    def __init__(
+        self, run_dir: RunDirectory, settings: GameSettings, games: int, done: set[int], args: argparse.Namespace
+    ):
+        self.run_dir = run_dir
+        self.settings = settings
+        self.games = games
+        self.done = set(done)
+        self.args = args
+        self.writer: DatasetWriter = run_dir.writer()
+        self.pending: list[GameRecord] = []
+        self.pending_plies = 0
+        self.last_chunk = time.monotonic()
+        self.settings_text = settings.describe()
+
+    def play(self) -> None:
+        missing = [n for n in range(1, self.games + 1) if n not in self.done]
+        bar = tqdm(
+            total=self.games,
+            initial=len(self.done),
+            unit="game",
+            disable=True if self.args.no_progress else None,
+            leave=False,
+            dynamic_ncols=True,
+        )
+        started = time.perf_counter()
+        plies = 0
+        try:
+            with open_executor(self.args.jobs, self.args.cluster) as executor:
+                for record in play_games(self.settings, missing, executor):
+                    if record.number in self.done:
+                        continue  # a game played twice (a lost worker's task run again)
+                    self.done.add(record.number)
+                    self.pending.append(record)
+                    self.pending_plies += len(record.plies)
+                    plies += len(record.plies)
+                    if self.args.show:
+                        tqdm.write(_game_diagrams(record, self.args.style), end="")
+                    if self._chunk_is_due():
+                        self.write_chunk()
+                    rate = plies / max(time.perf_counter() - started, 1e-9)
+                    bar.set_postfix_str(f"{plies} plies, {rate:.0f} plies/s", refresh=False)
+                    bar.update(1)
+            self.write_chunk()
+        except KeyboardInterrupt:
+            self._save_after_interrupt()
+        except OSError as error:
+            raise CommandError(self._write_failure(error)) from None
+        finally:
+            bar.close()
+
+    def _chunk_is_due(self) -> bool:
+        waited = time.monotonic() - self.last_chunk
+        return self.pending_plies >= self.args.chunk_plies or waited >= CHUNK_SECONDS
+
+    def write_chunk(self) -> None:
+        if not self.pending:
+            return
+        # The chunk and the list of what is still unsaved change together: an
+        # interrupt arriving meanwhile takes effect once both are done, so no
+        # game can be written twice.
+        with _signals_held():
+            self.writer.write(self.pending)
+            written, self.pending, self.pending_plies = self.pending, [], 0
+        self.last_chunk = time.monotonic()
+        for record in written:
+            if record.number <= self.args.replays:
+                self._write_replay(record)
+
+    def _save_after_interrupt(self) -> None:
+        try:
+            self.write_chunk()
+        except OSError as error:
+            raise CommandError(self._write_failure(error), INTERRUPTED) from None
+        out = self.run_dir.path
+        raise CommandError(
+            f"interrupted; {len(self.done)} of {self.games} games recorded in {str(out)!r} "
+            f"(continue with: tovak selfplay --out {out} --resume)",
+            INTERRUPTED,
+        )
+
+    def _write_failure(self, error: OSError) -> str:
+        where = f" {error.filename!r}" if error.filename else ""
+        saved = len(self.done) - len(self.pending)
+        return (
+            f"cannot write{where}: {error.strerror or error}; {saved} of {self.games} games are recorded, "
+            f"continue with: tovak selfplay --out {self.run_dir.path} --resume"
+        )
+
+    def _write_replay(self, record: GameRecord) -> None:
+        folder = self.run_dir.replays_dir
+        folder.mkdir(exist_ok=True)
+        page = replay_page(record, self.settings_text).encode("utf-8")
+        write_atomically(folder / replay_name(record.number), page, replace=True)
+
+    def write_missing_replays(self) -> None:
+        """Replays asked for but not written yet (by a run stopped before they were due)."""
+        wanted = [n for n in range(1, min(self.args.replays, self.games) + 1)]
+        missing = [n for n in wanted if not (self.run_dir.replays_dir / replay_name(n)).exists()]
+        if missing:
+            for record in read_games(self.run_dir.path, missing):
+                self._write_replay(record)
+
+    def replay_numbers(self) -> list[int]:
+        """The games whose replays the run directory holds, of those asked for."""
+        wanted = range(1, min(self.args.replays, self.games) + 1)
+        return [n for n in wanted if (self.run_dir.replays_dir / replay_name(n)).exists()]
+
+
+@contextmanager
+def _signals_held() -> Iterator[None]:
+    held = {signal.SIGINT, signal.SIGTERM}
+    previous = signal.pthread_sigmask(signal.SIG_BLOCK, held)
     try:
-        os.makedirs(out_dir, exist_ok=True)
-    except OSError as error:
-        raise CommandError(f"cannot create output directory {out_dir!r}: {error.strerror}") from None
-    settings_text = f"Self-play at {settings.limits.describe()}, {settings.random_plies} random plies"
-
-    started = time.perf_counter()
-    bar = tqdm(total=args.games, unit="game", disable=True if args.no_progress else None, leave=False)
-
-    def save(record: GameRecord) -> None:
-        stem = os.path.join(out_dir, f"game-{record.number:04d}")
-        write_jsonl(stem + ".jsonl", record, settings)
-        with open(stem + ".html", "w", encoding="utf-8") as page:
-            page.write(replay_page(record, settings_text))
-        if args.show:
-            tqdm.write(_game_diagrams(record, args.style), end="")
-        bar.update(1)
-
-    try:
-        records = play_games(settings, args.games, args.jobs, on_done=save)
+        yield
     finally:
-        bar.close()
-    seconds = time.perf_counter() - started
-    summary = _summary(records, seconds, args.jobs)
-    with open(os.path.join(out_dir, "summary.json"), "w", encoding="utf-8") as out:
-        out.write(json.dumps(summary, indent=2) + "\n")
-    print(_summary_text(summary, out_dir))
-    return 0
+        signal.pthread_sigmask(signal.SIG_SETMASK, previous)
+
+
+@contextmanager
+def _terminate_as_interrupt() -> Iterator[None]:
+    """SIGTERM (a scheduler stopping the job) saves the finished games as Ctrl-C does."""
+
+    def interrupt(signum: int, frame: FrameType | None) -> None:
+        raise KeyboardInterrupt
+
+    previous = signal.signal(signal.SIGTERM, interrupt)
+    try:
+        yield
+    finally:
+        signal.signal(signal.SIGTERM, previous)
 
 
 def _game_diagrams(record: GameRecord, style: str) -> str:
@@ -134,34 +402,3 @@ def _game_diagrams(record: GameRecord, style: str) -> str:
     chunks.append(f"Game {record.number}: {result_text(record)}\n\n")
     return "".join(chunks)
 
-
-def _summary(records: list[GameRecord], seconds: float, jobs: int) -> dict[str, Any]:
-    plies = sum(len(r.plies) for r in records)
-    return {
-        "games": len(records),
-        "white_wins": sum(r.winner == "white" for r in records),
-        "black_wins": sum(r.winner == "black" for r in records),
-        "unfinished": sum(r.winner is None for r in records),
-        "plies": plies,
-        "average_plies": plies / len(records),
-        "seconds": round(seconds, 6),
-        "plies_per_second": plies / seconds if seconds > 0 else None,
-        "jobs": jobs,
-        "replays": [f"game-{r.number:04d}.html" for r in records],
-    }
-
-
-def _summary_text(summary: dict[str, Any], out_dir: str) -> str:
-    speed = summary["plies_per_second"]
-    speed_text = "n/a" if speed is None else f"{speed:.1f}"
-    first = os.path.join(out_dir, summary["replays"][0])
-    return "\n".join(
-        [
-            f"Games: {summary['games']} (White won {summary['white_wins']}, "
-            f"Black won {summary['black_wins']}, unfinished {summary['unfinished']})",
-            f"Average length: {summary['average_plies']:.1f} plies",
-            f"Speed: {speed_text} plies per second ({summary['seconds']:.2f} s, "
-            f"{summary['jobs']} job{'s' if summary['jobs'] != 1 else ''})",
-            f"Records and replays: {out_dir}{os.sep} (first replay: {first})",
-        ]
-    )

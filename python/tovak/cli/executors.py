@@ -1,0 +1,105 @@
+"""Where ``tovak selfplay`` plays its games: here, in local processes, or on
+a cluster.
+
+Every place is a ``concurrent.futures.Executor`` (or None for this process),
+so the run itself does not know where its games are played.
+"""
+
+from __future__ import annotations
+
+import multiprocessing
+import signal
+from collections.abc import Iterator
+from concurrent.futures import Executor, ProcessPoolExecutor
+from contextlib import contextmanager
+from typing import Any
+
+import tovak
+from tovak.cli.args import USAGE_ERROR, CommandError
+
+__all__ = ["open_executor", "stop_local_workers"]
+
+CLUSTER_TIMEOUT_S = 20
+
+
+@contextmanager
+def open_executor(jobs: int, cluster: str | None) -> Iterator[Executor | None]:
+    """An executor for ``jobs`` local processes or the cluster at ``cluster``;
+    None when one job plays here."""
+    if cluster is not None:
+        with _cluster_executor(cluster) as executor:
+            yield executor
+    elif jobs > 1:
+        # Fresh interpreters rather than forks: the parent may run threads (the
+        # progress bar's monitor), and forking a threaded process is unsafe.
+        pool = ProcessPoolExecutor(
+            max_workers=jobs,
+            mp_context=multiprocessing.get_context("spawn"),
+            initializer=_leave_interrupts_to_parent,
+        )
+        try:
+            yield pool
+        except BaseException:
+            # An interrupt or an error does not wait for the games being played.
+            stop_local_workers()
+            pool.shutdown(wait=True, cancel_futures=True)
+            raise
+        pool.shutdown(wait=True)
+    else:
+        yield None
+
+
+def stop_local_workers() -> None:
+    """End this process's worker processes at once."""
+    for child in multiprocessing.active_children():
+        child.terminate()
+    for child in multiprocessing.active_children():
+        child.join(5)
+
+
+def _leave_interrupts_to_parent() -> None:
+    # Ctrl-C reaches every process of the terminal's group; only the parent
+    # reports it, and it stops the workers.
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    signal.signal(signal.SIGTERM, signal.SIG_DFL)
+
+
+@contextmanager
+def _cluster_executor(address: str) -> Iterator[Executor]:
+    try:
+        from distributed import Client as _Client
+    except ImportError:
+        raise CommandError(
+            "--cluster needs the cluster extra: pip install 'tovak[cluster]'", USAGE_ERROR
+        ) from None
+    connect: Any = _Client  # the cluster library ships no type hints
+    try:
+        client = connect(address, timeout=CLUSTER_TIMEOUT_S)
+    except (OSError, ValueError) as error:
+        raise CommandError(f"cannot reach the cluster at {address!r}: {error}") from None
+    try:
+        _check_worker_versions(client)
+        yield client.get_executor()
+    finally:
+        client.close()
+
+
+def _check_worker_versions(client: Any) -> None:
+    # A worker with another version of the package could play other games
+    # than this one would: refuse before anything is recorded.
+    versions = client.run(_package_version)
+    if not versions:
+        raise CommandError("the cluster has no workers")
+    wrong = {worker: version for worker, version in versions.items() if version != tovak.__version__}
+    if wrong:
+        worker, version = sorted(wrong.items())[0]
+        raise CommandError(
+            f"worker {worker} has tovak {version}, this client {tovak.__version__}; "
+            "install the same version everywhere"
+        )
+
+
+def _package_version() -> str:
+    import tovak as package
+
+    return package.__version__

@@ -1,0 +1,73 @@
+"""The figures of a run, computed from its dataset, and how the command prints them."""
+
+from __future__ import annotations
+
+import os
+from collections import Counter
+from pathlib import Path
+from typing import Any
+
+import pyarrow.compute as pc
+
+from tovak.dataset import DATA_DIR, chunk_paths
+from tovak.records import read_plies
+
+__all__ = ["replay_name", "run_summary", "summary_lines"]
+
+
+def replay_name(number: int) -> str:
+    return f"game-{number:04d}.html"
+
+
+def run_summary(
+    run_dir: Path,
+    *,
+    seconds: float,
+    session_plies: int,
+    jobs: int,
+    cluster: str | None,
+    replays: list[str],
+) -> dict[str, Any]:
+    """The whole run's results, and the speed of the sitting that just ended."""
+    table = read_plies(run_dir, columns=["game", "winner", "move"])
+    per_game = table.group_by("game", use_threads=False).aggregate([("winner", "first"), ("move", "count")])
+    winners = Counter(per_game.column("winner_first").to_pylist())
+    plies = int(pc.sum(per_game.column("move_count")).as_py() or 0)
+    games = per_game.num_rows
+    disk_bytes = sum(path.stat().st_size for path in chunk_paths(run_dir / DATA_DIR))
+    return {
+        "games": games,
+        "white_wins": winners["white"],
+        "black_wins": winners["black"],
+        "unfinished": winners[None],
+        "plies": plies,
+        "average_plies": plies / games if games else 0.0,
+        "data_bytes": disk_bytes,
+        "bytes_per_ply": disk_bytes / plies if plies else None,
+        "seconds": round(seconds, 6),
+        "plies_this_session": session_plies,
+        "plies_per_second": session_plies / seconds if seconds > 0 and session_plies else None,
+        "jobs": None if cluster else jobs,
+        "cluster": cluster,
+        "replays": replays,
+    }
+
+
+def summary_lines(summary: dict[str, Any], run_dir: Path) -> list[str]:
+    speed = summary["plies_per_second"]
+    speed_text = "n/a" if speed is None else f"{speed:.1f}"
+    where = f"cluster {summary['cluster']}" if summary["cluster"] else _jobs_text(summary["jobs"])
+    per_ply = summary["bytes_per_ply"]
+    lines = [
+        f"Games: {summary['games']} (White won {summary['white_wins']}, "
+        f"Black won {summary['black_wins']}, unfinished {summary['unfinished']})",
+        f"Average length: {summary['average_plies']:.1f} plies",
+        f"Speed: {speed_text} plies per second ({summary['seconds']:.2f} s, {where})",
+        f"Dataset: {os.path.join(run_dir, DATA_DIR)}{os.sep} ({summary['plies']} plies, "
+        + ("empty)" if per_ply is None else f"{per_ply:.1f} bytes per ply)"),
+    ]
+    return lines
+
+
+def _jobs_text(jobs: int) -> str:
+    return f"{jobs} job{'s' if jobs != 1 else ''}"

@@ -1,0 +1,135 @@
+"""Reading a run of games back: the plies as a table, the games as records.
+
+A run directory written by ``tovak selfplay`` (or anything else that writes
+with :mod:`tovak.dataset`) holds its plies as Parquet under ``DIR/data/``.
+Any Parquet reader takes that folder as it is (``pandas.read_parquet``,
+``polars.read_parquet("DIR/data/*.parquet")``, ``pyarrow.dataset``); this
+module adds the game view::
+
+    >>> from tovak import records
+    >>> table = records.read_plies("selfplay")          # doctest: +SKIP
+    >>> game = records.read_game("selfplay", 1)         # doctest: +SKIP
+    >>> game.plies[0].move, game.winner                 # doctest: +SKIP
+"""
+
+from __future__ import annotations
+
+import os
+from collections.abc import Iterable
+from pathlib import Path
+from typing import Any, Literal, cast
+
+import pyarrow as pa
+import pyarrow.compute as pc
+import pyarrow.dataset as ds
+
+from tovak.dataset import DATA_DIR, PLY_SCHEMA, chunk_paths, read_run_info
+from tovak.notation import from_text, to_text
+from tovak.selfplay import GameRecord, PlyRecord, game_seed
+from tovak.terms import Color
+
+__all__ = ["move_lists", "read_game", "read_games", "read_plies", "recorded_games"]
+
+_SORT: list[tuple[str, Literal["ascending", "descending"]]] = [("game", "ascending"), ("ply", "ascending")]
+
+
+def read_plies(
+    run_dir: str | os.PathLike[str],
+    *,
+    games: Iterable[int] | None = None,
+    columns: list[str] | None = None,
+) -> pa.Table:
+    """The plies of a run (or of the ``games`` named), sorted by game and ply."""
+    dataset = _dataset(Path(run_dir))
+    wanted = None if games is None else ds.field("game").isin(sorted(set(games)))
+    table = dataset.to_table(columns=columns, filter=wanted)
+    if columns is None or ("game" in columns and "ply" in columns):
+        table = table.sort_by(_SORT)
+    return table
+
+
+def recorded_games(run_dir: str | os.PathLike[str]) -> set[int]:
+    """The numbers of the games recorded in a run."""
+    games = _dataset(Path(run_dir)).to_table(columns=["game"]).column("game")
+    return set(cast(list[int], pc.unique(games).to_pylist()))
+
+
+def read_games(run_dir: str | os.PathLike[str], games: Iterable[int] | None = None) -> list[GameRecord]:
+    """The games of a run (or the ``games`` named that it holds) as records, in game order."""
+    path = Path(run_dir)
+    table = read_plies(path, games=games)
+    seed = _run_seed(path)
+    rows = table.to_pylist()
+    records = []
+    start = 0
+    while start < len(rows):
+        end = start
+        while end < len(rows) and rows[end]["game"] == rows[start]["game"]:
+            end += 1
+        records.append(_game_record(rows[start:end], seed))
+        start = end
+    return records
+
+
+def read_game(run_dir: str | os.PathLike[str], number: int) -> GameRecord:
+    """Game ``number`` of a run; ``LookupError`` if the run does not hold it."""
+    found = read_games(run_dir, [number])
+    if not found:
+        raise LookupError(f"game {number} is not recorded in {os.fspath(run_dir)!r}")
+    return found[0]
+
+
+def move_lists(run_dir: str | os.PathLike[str]) -> dict[int, list[str]]:
+    """Each game's moves, by game number."""
+    table = read_plies(run_dir, columns=["game", "ply", "move"]).sort_by(_SORT)
+    moves: dict[int, list[str]] = {}
+    games = cast(list[int], table.column("game").to_pylist())
+    for game, move in zip(games, table.column("move").to_pylist(), strict=True):
+        listed = moves.setdefault(game, [])
+        if move is not None:
+            listed.append(move)
+    return moves
+
+
+def _dataset(run_dir: Path) -> ds.Dataset:
+    read_run_info(run_dir)  # a clear error for a directory that holds no run
+    return ds.dataset([os.fspath(p) for p in chunk_paths(run_dir / DATA_DIR)], schema=PLY_SCHEMA, format="parquet")
+
+
+def _run_seed(run_dir: Path) -> int | None:
+    seed = read_run_info(run_dir)["settings"].get("seed")
+    return seed if isinstance(seed, int) else None
+
+
+def _game_record(rows: list[dict[str, Any]], run_seed: int | None) -> GameRecord:
+    first = rows[0]
+    number = first["game"]
+    plies = [
+        PlyRecord(
+            ply=row["ply"],
+            position=row["position"],
+            side=cast(Color, row["side"]),
+            move=row["move"],
+            chosen_by=row["chosen_by"],
+            score=row["score"],
+            depth=row["depth"],
+            nodes=row["nodes"],
+            quiescence_nodes=row["quiescence_nodes"],
+        )
+        for row in rows
+        if row["move"] is not None
+    ]
+    final = from_text(first["position"])
+    for ply in plies:
+        final.apply_move(ply.move)
+    return GameRecord(
+        number=number,
+        seed="" if run_seed is None else game_seed(run_seed, number),
+        start=first["position"],
+        plies=plies,
+        final_position=to_text(final),
+        winner=first["winner"],
+        end_reason=first["end_reason"],
+        white_player=first["white_player"],
+        black_player=first["black_player"],
+    )
