@@ -1,13 +1,18 @@
 """Python tools on top of the ``tovak_python`` engine module.
 
+- :class:`tovak.Game`: a start position and the moves played from it, with
+  undo, saving and loading, and value semantics;
+- :mod:`tovak.analysis`: searches, and live analyses in a process of their own
+  that report each depth as it completes and stop on request (``start``);
 - :mod:`tovak.notation`: a one-line text form of positions (``to_text``, ``from_text``);
 - :func:`tovak.show`: a position that displays as SVG in a notebook and as text elsewhere;
 - :mod:`tovak.selfplay` and :mod:`tovak.replay_html`: engine-versus-engine games and their replays;
 - the ``tovak`` command (:mod:`tovak.cli`): play, analyze, selfplay.
 """
 
-from tovak import notation
+from tovak import analysis, notation
+from tovak.game import Game
 from tovak.show import BoardView, show
 
-__all__ = ["BoardView", "notation", "show"]
+__all__ = ["BoardView", "Game", "analysis", "notation", "show"]
 __version__ = "0.1.0"
