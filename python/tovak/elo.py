@@ -67,7 +67,7 @@ def elo_from_score(score: float) -> float:
 
 def score_from_elo(elo: float) -> float:
     """The expected score of a player ``elo`` points stronger, the inverse of :func:`elo_from_score`."""
-    return 1.0 / (1.0 + 10.0 ** (-elo / 400.0))
+    return 1.0 / (1.0 + math.pow(10.0, -elo / 400.0))
 
 
 @dataclass(frozen=True)

@@ -122,7 +122,9 @@ def legal_mask(position: Position, perspective: Color | None = None) -> npt.NDAr
 
 
 def _color(name: str) -> Color:
-    if name == "white" or name == "black":
-        return name
+    if name == "white":
+        return "white"
+    if name == "black":
+        return "black"
     raise ValueError(f"perspective must be 'white' or 'black', got {name!r}")
 

@@ -158,7 +158,8 @@ def play_match_game(settings: MatchSettings, number: int) -> MatchGame:
         moves.append(move)
     players: dict[Color, Player] = {}
     try:
-        for color, spec in (("white", white_spec), ("black", black_spec)):
+        sides: tuple[tuple[Color, PlayerSpec], ...] = (("white", white_spec), ("black", black_spec))
+        for color, spec in sides:
             try:
                 players[color] = make_player(spec, settings.move_time_ms)
             except PlayerFailure as failure:
@@ -290,13 +291,13 @@ def _played_games(settings: MatchSettings, jobs: int, decided: Callable[[], bool
         stopping = False
         while True:
             while not stopping and running < jobs:
-                number = next(numbers, None)
-                if number is None:
+                upcoming = next(numbers, None)
+                if upcoming is None:
                     stopping = True
                     break
                 pool.apply_async(
                     play_match_game,
-                    (settings, number),
+                    (settings, upcoming),
                     callback=finished.put,
                     error_callback=finished.put,
                 )

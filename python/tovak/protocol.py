@@ -125,7 +125,9 @@ def parse_request(line: str) -> Request:
             depth=_optional_int(message, "depth", 1, MAX_DEPTH),
             time_ms=_optional_int(message, "time_ms", 0, NO_TIME_LIMIT_MS),
         )
-    return {"hello": Hello(), "stop": Stop(), "quit": Quit()}[command]
+    if command == "hello":
+        return Hello()
+    return Stop() if command == "stop" else Quit()
 
 
 def position_of(request: SetPosition) -> Position:

@@ -7,7 +7,7 @@ import os
 import sys
 from collections.abc import Sequence
 
-from tovak.cli import analyze, match, play, replay, selfplay
+from tovak.cli import analyze, engine, match, play, replay, selfplay
 from tovak.cli.args import CommandError, Parser
 
 PROG = "tovak"
@@ -32,6 +32,7 @@ def build_parser() -> Parser:
     selfplay.add_parser(subparsers)
     replay.add_parser(subparsers)
     match.add_parser(subparsers)
+    engine.add_parser(subparsers)
     return parser
 
 

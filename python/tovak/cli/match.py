@@ -162,8 +162,8 @@ def result_text(result: MatchResult, out_dir: str) -> str:
         llr_text = f"LLR {result.llr:.2f}, bounds {sprt.lower_bound:.2f} and {sprt.upper_bound:.2f}"
         verdict = {
             None: "no decision yet",
-            "H0": f"H0 accepted ({players[0]} is not {sprt.elo1:g} Elo stronger)",
-            "H1": f"H1 accepted ({players[0]} is at least {sprt.elo0:g} Elo stronger)",
+            "H0": f"H0 accepted: the Elo difference is nearer {sprt.elo0:+g} than {sprt.elo1:+g}",
+            "H1": f"H1 accepted: the Elo difference is nearer {sprt.elo1:+g} than {sprt.elo0:+g}",
         }[result.sprt]
         lines.append(f"SPRT [{sprt.elo0:g}, {sprt.elo1:g}]: {verdict} ({llr_text})")
     for game in result.games:
