@@ -11,7 +11,7 @@ JOBS ?= $(shell nproc)
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_STAMP := build/.apt-updated
 
-.PRECIOUS: .venv/%/bin/python
+.PRECIOUS: .venv/%/bin/python .venv/%/requirements.stamp
 .PHONY: demo test cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench deps-cpp deps-bench deps-py clean
 
 test: cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
@@ -57,7 +57,12 @@ cpp-test-asan: deps-cpp
 
 py-test: $(foreach v,$(PYTHON_VERSIONS),py-test-$(v))
 
-py-test-%: .venv/%/bin/python deps-py
+# A venv made before a requirement was added gets it on the next run.
+.venv/%/requirements.stamp: tests/python/requirements.txt | .venv/%/bin/python
+	.venv/$*/bin/python -m pip install -q -r tests/python/requirements.txt
+	touch $@
+
+py-test-%: .venv/%/bin/python .venv/%/requirements.stamp deps-py
 	.venv/$*/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py$* -Ccmake.define.TOVAK_WERROR=ON .
 	.venv/$*/bin/python -m pytest -q -p no:cacheprovider
 	$(MAKE) --no-print-directory typecheck-$*
@@ -76,7 +81,7 @@ typecheck-%: .venv/%/bin/python
 	.venv/assert/bin/python -m pip install -q --upgrade pip
 	.venv/assert/bin/python -m pip install -q -r tests/python/requirements.txt
 
-py-test-assertions: .venv/assert/bin/python deps-py
+py-test-assertions: .venv/assert/bin/python .venv/assert/requirements.stamp deps-py
 	.venv/assert/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py-assert \
 	  -Ccmake.build-type=RelWithDebInfo '-Ccmake.define.CMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g' \
 	  -Ccmake.define.CMAKE_CXX_FLAGS=-D_GLIBCXX_ASSERTIONS .
