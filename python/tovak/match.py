@@ -21,7 +21,7 @@ import random
 import signal
 import time
 from collections.abc import Callable, Iterator
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 
 from tovak_python import Position, parse_move_string
 
@@ -78,42 +78,27 @@ class Failure:
 
 @dataclass
 class MatchGame:
-    """One game of a match, as played."""
+    """One game of a match: its record as the dataset stores it, and the failure that ended it, if any.
 
-    number: int
-    white: str
-    black: str
-    start: str
-    seed: str
-    plies: list[PlyRecord] = field(default_factory=list)
-    final_position: str = ""
-    winner: Color | None = None
-    end_reason: str = END_NO_LEGAL_MOVE
+    In the record the players are named (``white_player``, ``black_player``);
+    plies the players chose are marked ``engine`` (chosen by the player named
+    for that side) and the opening's ``random``.
+    """
+
+    record: GameRecord
     failure: Failure | None = None
-    seconds: float = 0.0
+
+    @property
+    def number(self) -> int:
+        return self.record.number
 
     @property
     def pair(self) -> int:
-        return (self.number + 1) // 2
+        return (self.record.number + 1) // 2
 
-    def record(self) -> GameRecord:
-        """The game as the dataset stores it, with both players named.
-
-        Plies the players chose are marked ``engine`` (chosen by the player
-        named for that side), the opening's ``random``.
-        """
-        return GameRecord(
-            number=self.number,
-            seed=self.seed,
-            start=self.start,
-            plies=list(self.plies),
-            final_position=self.final_position,
-            winner=self.winner,
-            end_reason=self.end_reason,
-            seconds=self.seconds,
-            white_player=self.white,
-            black_player=self.black,
-        )
+    @property
+    def winner(self) -> Color | None:
+        return self.record.winner
 
 
 def opening_seed(run_seed: int, pair: int) -> str:
@@ -146,15 +131,18 @@ def play_match_game(settings: MatchSettings, number: int) -> MatchGame:
     white_spec, black_spec = settings.colours(number)
     position = Position()
     game = MatchGame(
-        number=number,
-        white=white_spec.text,
-        black=black_spec.text,
-        start=to_text(position),
-        seed=opening_seed(settings.seed, (number + 1) // 2),
+        GameRecord(
+            number=number,
+            seed=opening_seed(settings.seed, (number + 1) // 2),
+            start=to_text(position),
+            white_player=white_spec.text,
+            black_player=black_spec.text,
+        )
     )
+    record = game.record
     moves: list[str] = []
     for move in opening_moves(settings, game.pair):
-        _record(game, position, move, chosen_by="random")
+        _record(record, position, move, chosen_by="random")
         moves.append(move)
     players: dict[Color, Player] = {}
     try:
@@ -168,21 +156,21 @@ def play_match_game(settings: MatchSettings, number: int) -> MatchGame:
         while True:
             winner = position.outcome()
             if winner is not None:
-                game.winner, game.end_reason = winner, END_NO_LEGAL_MOVE
+                record.winner, record.end_reason = winner, END_NO_LEGAL_MOVE
                 break
-            if len(game.plies) >= settings.max_plies:
-                game.end_reason = END_PLY_LIMIT
+            if len(record.plies) >= settings.max_plies:
+                record.end_reason = END_PLY_LIMIT
                 break
             side = position.side_to_move()
             spec = white_spec if side == "white" else black_spec
             try:
-                choice = players[side].choose(game.start, moves, position)
+                choice = players[side].choose(record.start, moves, position)
                 move = _checked_move(position, choice.move)
             except PlayerFailure as failure:
                 _forfeit(game, spec.text, side, failure)
                 break
             _record(
-                game,
+                record,
                 position,
                 move,
                 chosen_by="engine",
@@ -208,7 +196,7 @@ def _checked_move(position: Position, move: str) -> str:
 
 
 def _record(
-    game: MatchGame,
+    record: GameRecord,
     position: Position,
     move: str,
     *,
@@ -217,9 +205,9 @@ def _record(
     depth: int | None = None,
     nodes: int | None = None,
 ) -> None:
-    game.plies.append(
+    record.plies.append(
         PlyRecord(
-            ply=len(game.plies) + 1,
+            ply=len(record.plies) + 1,
             position=to_text(position),
             side=position.side_to_move(),
             move=move,
@@ -233,14 +221,14 @@ def _record(
 
 
 def _forfeit(game: MatchGame, player: str, color: Color, failure: PlayerFailure) -> None:
-    game.winner = opponent(color)
-    game.end_reason = failure.reason
+    game.record.winner = opponent(color)
+    game.record.end_reason = failure.reason
     game.failure = Failure(player=player, color=color, reason=failure.reason, detail=failure.detail)
 
 
 def _finish(game: MatchGame, position: Position, started: float) -> MatchGame:
-    game.final_position = to_text(position)
-    game.seconds = time.perf_counter() - started
+    game.record.final_position = to_text(position)
+    game.record.seconds = time.perf_counter() - started
     return game
 
 

@@ -54,7 +54,7 @@ class MatchOutput:
             raise CommandError(str(error)) from None
 
     def add(self, game: MatchGame) -> None:
-        self._pending.append(game.record())
+        self._pending.append(game.record)
         if len(self._pending) >= CHUNK_GAMES:
             self._flush()
 
