@@ -118,7 +118,13 @@ class _Session:
         if self._search is not None and not self._search.finished:
             self._emit(error_event("a search is already running; send stop first"))
             return
-        self._search = _RunningSearch(self._position.copy(), request, self._emit)
+        try:
+            self._search = _RunningSearch(self._position.copy(), request, self._emit)
+        except (OSError, RuntimeError) as error:
+            # No search thread or process (out of processes or memory): the client still
+            # gets its one bestmove, the quick answer.
+            self._emit(error_event(f"cannot start the search: {error}"))
+            self._emit(_quick_answer(self._position))
 
     def stop_search(self) -> None:
         if self._search is not None:
@@ -197,9 +203,13 @@ class _RunningSearch:
     def _bestmove(self, result: TimedAnalysis | None) -> dict[str, Any]:
         if result is not None and result["best_move"] is not None:
             return bestmove_event(result["best_move"], result["score"], result["completed_depth"])
-        # No depth completed (or there is no move): the engine's quick answer,
-        # the first move in its order with the static score, at depth 0.
-        fallback = self._position.analyze_timed(1, 0)
-        if fallback["best_move"] is None:
-            return bestmove_event(None, LOSS_SCORE, 0)
-        return bestmove_event(fallback["best_move"], fallback["score"], 0)
+        return _quick_answer(self._position)
+
+
+def _quick_answer(position: Position) -> dict[str, Any]:
+    """The ``bestmove`` when no depth was completed: the engine's first move in
+    its order with the static score, at depth 0 (no move when there is none)."""
+    fallback = position.analyze_timed(1, 0)
+    if fallback["best_move"] is None:
+        return bestmove_event(None, LOSS_SCORE, 0)
+    return bestmove_event(fallback["best_move"], fallback["score"], 0)

@@ -1,10 +1,14 @@
 """``tovak.features``: move numbers, legal masks and planes, checked against the rules and their mirror image."""
 
+import doctest
 import random
 
 import numpy as np
 import pytest
 from tovak_python import Position
+
+import tovak.env
+import tovak.features
 
 from tovak.features import ACTION_COUNT, legal_mask, move_index, move_of_index, planes
 from tovak.notation import SQUARES
@@ -110,3 +114,9 @@ def test_planes_put_rank_1_in_row_0_for_white_and_rank_8_for_black():
     position.set_piece("black", "f8")
     assert planes(position, "white")[0, 0, 2] == 1 and planes(position, "white")[1, 7, 5] == 1
     assert planes(position, "black")[0, 0, 5] == 1 and planes(position, "black")[1, 7, 2] == 1
+
+
+@pytest.mark.parametrize("module", [tovak.features, tovak.env], ids=lambda m: m.__name__)
+def test_the_module_examples_hold(module):
+    failures, tried = doctest.testmod(module)
+    assert tried > 0 and failures == 0
