@@ -47,6 +47,11 @@ def write_atomically(path: Path, data: bytes, *, replace: bool = False) -> None:
             # silently replace it.
             os.link(temporary, path)
             os.unlink(temporary)
+    except OSError as error:
+        _remove_quietly(temporary)
+        if error.filename is None:  # as from write() and fsync(): say which file
+            raise OSError(error.errno, error.strerror, os.fspath(path)) from error
+        raise
     except BaseException:
         _remove_quietly(temporary)
         raise

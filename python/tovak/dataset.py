@@ -32,7 +32,7 @@ import pyarrow.parquet as pq
 
 import tovak
 from tovak.atomic_files import remove_stale_temporaries, write_atomically
-from tovak.notation import SQUARES
+from tovak.occupancy import squares_mask
 from tovak.selfplay import GameRecord
 
 __all__ = [
@@ -46,7 +46,6 @@ __all__ = [
     "RunDirectory",
     "RunDirectoryError",
     "chunk_paths",
-    "occupancy",
     "read_run_info",
     "records_table",
 ]
@@ -89,53 +88,55 @@ PLY_SCHEMA = pa.schema(_PLY_FIELDS)
 _DICTIONARY_COLUMNS = [
     "side", "move", "chosen_by", "winner", "end_reason", "white_player", "black_player",
 ]
-_COMPRESSION_LEVEL = 9
+_COMPRESSION_LEVEL = 3
 
-_SQUARE_BITS = {name: 1 << index for index, name in enumerate(SQUARES)}
 
 
 class RunDirectoryError(Exception):
     """The directory cannot be used for this run; nothing in it was changed."""
 
 
-def occupancy(square_list: str) -> int:
-    """The occupancy set (bit i = square i, a1 = 0) of a canonical square list
-    such as ``a1,b1,h8`` or ``-``."""
-    if square_list in ("", "-"):
-        return 0
-    bits = 0
-    for name in square_list.split(","):
-        bits |= _SQUARE_BITS[name]
-    return bits
-
-
 def records_table(records: Sequence[GameRecord]) -> pa.Table:
     """The rows of ``records``, in the order given, as a table of :data:`PLY_SCHEMA`."""
     columns: dict[str, list[Any]] = {name: [] for name in PLY_SCHEMA.names}
+    # A move changes one side's squares (two with a capture), so each square
+    # list comes back on the next ply: remembering the sets halves the parsing.
+    known: dict[str, int] = {}
+
+    def mask(square_list: str) -> int:
+        bits = known.get(square_list)
+        if bits is None:
+            bits = known[square_list] = squares_mask(square_list)
+        return bits
+
     for record in records:
-        rows = record.plies
-        if not rows:
+        plies = record.plies
+        if not plies:
             _append_empty_game(columns, record)
             continue
-        columns["game"] += [record.number] * len(rows)
-        columns["winner"] += [record.winner] * len(rows)
-        columns["end_reason"] += [record.end_reason] * len(rows)
-        columns["white_player"] += [record.white_player] * len(rows)
-        columns["black_player"] += [record.black_player] * len(rows)
-        for ply in rows:
-            white, black, _ = ply.position.split(" ")
-            columns["ply"].append(ply.ply)
-            columns["position"].append(ply.position)
-            columns["white"].append(occupancy(white[2:]))
-            columns["black"].append(occupancy(black[2:]))
-            columns["side"].append(ply.side)
-            columns["move"].append(ply.move)
-            columns["chosen_by"].append(ply.chosen_by)
-            columns["score"].append(ply.score)
-            columns["depth"].append(ply.depth)
-            columns["nodes"].append(ply.nodes)
-            columns["quiescence_nodes"].append(ply.quiescence_nodes)
-            columns["result"].append(None if record.winner is None else (1 if ply.side == record.winner else -1))
+        count = len(plies)
+        for name, value in (
+            ("game", record.number),
+            ("winner", record.winner),
+            ("end_reason", record.end_reason),
+            ("white_player", record.white_player),
+            ("black_player", record.black_player),
+        ):
+            columns[name] += [value] * count
+        boards = [ply.position.split(" ", 2) for ply in plies]
+        columns["ply"] += [ply.ply for ply in plies]
+        columns["position"] += [ply.position for ply in plies]
+        columns["white"] += [mask(board[0][2:]) for board in boards]
+        columns["black"] += [mask(board[1][2:]) for board in boards]
+        columns["side"] += [ply.side for ply in plies]
+        columns["move"] += [ply.move for ply in plies]
+        columns["chosen_by"] += [ply.chosen_by for ply in plies]
+        columns["score"] += [ply.score for ply in plies]
+        columns["depth"] += [ply.depth for ply in plies]
+        columns["nodes"] += [ply.nodes for ply in plies]
+        columns["quiescence_nodes"] += [ply.quiescence_nodes for ply in plies]
+        winner = record.winner
+        columns["result"] += [None if winner is None else (1 if ply.side == winner else -1) for ply in plies]
     return pa.Table.from_pydict(columns, schema=PLY_SCHEMA)
 
 
@@ -146,8 +147,8 @@ def _append_empty_game(columns: dict[str, list[Any]], record: GameRecord) -> Non
         game=record.number,
         ply=0,
         position=record.start,
-        white=occupancy(white[2:]),
-        black=occupancy(black[2:]),
+        white=squares_mask(white[2:]),
+        black=squares_mask(black[2:]),
         side="white" if side == "w" else "black",
         winner=record.winner,
         end_reason=record.end_reason,
@@ -232,9 +233,9 @@ class RunDirectory:
     def replays_dir(self) -> Path:
         return self.path / REPLAYS_DIR
 
-    @classmethod
-    def create(cls, path: Path, kind: str, settings: Mapping[str, Any]) -> RunDirectory:
-        """Start a run of ``kind`` in ``path``, a new or empty directory."""
+    @staticmethod
+    def check_new(path: Path) -> None:
+        """Refuse ``path`` for a new run unless it is missing or an empty directory."""
         if path.exists() and not path.is_dir():
             raise RunDirectoryError(f"{str(path)!r} exists and is not a directory")
         if path.is_dir() and any(path.iterdir()):
@@ -243,6 +244,11 @@ class RunDirectory:
                     f"{str(path)!r} holds another run; continue it with --resume or choose another directory"
                 )
             raise RunDirectoryError(f"{str(path)!r} is not empty; choose a new or empty directory")
+
+    @classmethod
+    def create(cls, path: Path, kind: str, settings: Mapping[str, Any]) -> RunDirectory:
+        """Start a run of ``kind`` in ``path``, a new or empty directory."""
+        cls.check_new(path)
         path.mkdir(parents=True, exist_ok=True)
         lock = _lock_directory(path)
         info = {

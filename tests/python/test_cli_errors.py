@@ -17,11 +17,12 @@ def tovak(*args, stdin=""):
 
 
 OPTIONS = {
-    (): ["play", "analyze", "selfplay"],
+    (): ["play", "analyze", "selfplay", "replay"],
     ("play",): ["--side", "--time-ms", "--depth", "--position", "--style"],
     ("analyze",): ["TEXT", "--depth", "--time-ms", "--json", "--style"],
     ("selfplay",): ["--games", "--depth", "--time-ms", "--jobs", "--seed", "--out", "--random-plies",
-                    "--max-plies", "--show"],
+                    "--max-plies", "--show", "--resume", "--replays", "--cluster", "--chunk-plies"],
+    ("replay",): ["DIR", "--game", "--out"],
 }
 
 
@@ -64,6 +65,9 @@ def test_console_script_is_installed():
         (("selfplay", "--seed", "x"), "seed must be an integer"),
         (("selfplay", "--max-plies", "0"), "max plies must be at least 1"),
         (("selfplay", "--position", "W:- B:- q"), "bad side-to-move field"),
+        (("selfplay", "--jobs", "2", "--cluster", "tcp://127.0.0.1:1"), "not allowed with argument"),
+        (("selfplay", "--position", "W:a1 B:h8 w"), "the start position is already decided: Black wins"),
+        (("replay", "--game", "1"), "the following arguments are required: DIR"),
     ],
 )
 def test_bad_arguments_give_one_line_and_status_2(args, message):
@@ -134,7 +138,7 @@ def test_interrupting_parallel_self_play_stops_every_process(tmp_path):
     # stay quiet and the parent must stop them and report one line.
     process = subprocess.Popen(
         [sys.executable, "-m", "tovak", "selfplay", "--games", "50", "--jobs", "2",
-         "--time-ms", "50", "--out", str(tmp_path)],
+         "--time-ms", "50", "--out", str(tmp_path / "run")],
         stdout=subprocess.PIPE,
         stderr=subprocess.PIPE,
         text=True,
@@ -147,7 +151,7 @@ def test_interrupting_parallel_self_play_stops_every_process(tmp_path):
     finally:
         process.kill()
     assert process.returncode == 130
-    assert stderr == "tovak: error: interrupted\n"
+    assert stderr.startswith("tovak: error: interrupted; ") and len(stderr.splitlines()) == 1, stderr
     assert "Games:" not in stdout
     assert not group_alive_after(process.pid, seconds=10)  # no worker is left behind
 

@@ -19,7 +19,7 @@ from tovak.cli.args import USAGE_ERROR, CommandError
 
 __all__ = ["open_executor", "stop_local_workers"]
 
-CLUSTER_TIMEOUT_S = 20
+CLUSTER_TIMEOUT_S = 10
 
 
 @contextmanager

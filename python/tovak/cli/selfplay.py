@@ -13,6 +13,7 @@ import os
 import signal
 import time
 from collections.abc import Iterator
+from concurrent.futures import Executor
 from contextlib import contextmanager
 from pathlib import Path
 from types import FrameType
@@ -31,7 +32,7 @@ from tovak.cli.args import (
     position_arg,
 )
 from tovak.cli.executors import open_executor
-from tovak.dataset import REPLAYS_DIR, DatasetWriter, RunDirectory, RunDirectoryError
+from tovak.dataset import REPLAYS_DIR, DatasetWriter, RunDirectory, RunDirectoryError, read_run_info
 from tovak.notation import from_text
 from tovak.records import read_games, recorded_games
 from tovak.replay_html import replay_page, result_text
@@ -153,14 +154,17 @@ def add_parser(subparsers: Any) -> None:
 
 def run(args: argparse.Namespace) -> int:
     out = Path(args.out)
-    with _open_run(args, out) as run_dir:
+    # Refusals come first, so that a refused run touches nothing; the
+    # directory is created only once the games have somewhere to be played.
+    _check_run_directory(args, out)
+    with open_executor(args.jobs, args.cluster) as executor, _open_run(args, out) as run_dir:
         games = int(run_dir.info["settings"]["games"])
         settings = settings_from_json(run_dir.info["settings"])
         done = recorded_games(out)
         started = time.perf_counter()
         session = _Session(run_dir, settings, games, done, args)
         with _terminate_as_interrupt():
-            session.play()
+            session.play(executor)
         seconds = time.perf_counter() - started
         session.write_missing_replays()
         summary = run_summary(
@@ -192,19 +196,24 @@ def _replay_lines(out: Path, numbers: list[int]) -> list[str]:
     return lines
 
 
+def _check_run_directory(args: argparse.Namespace, out: Path) -> None:
+    try:
+        if args.resume:
+            _check_resume_options(args, read_run_info(out)["settings"])
+        else:
+            _check_start_is_playable(_settings_from_options(args))
+            RunDirectory.check_new(out)
+    except RunDirectoryError as error:
+        raise CommandError(str(error), USAGE_ERROR) from None
+
+
 @contextmanager
 def _open_run(args: argparse.Namespace, out: Path) -> Iterator[RunDirectory]:
     try:
         if args.resume:
             run_dir = RunDirectory.open(out, KIND)
-            try:
-                _check_resume_options(args, run_dir.info["settings"])
-            except BaseException:
-                run_dir.close()
-                raise
         else:
             settings = _settings_from_options(args)
-            _check_start_is_playable(settings)
             recorded = {"games": _given_or_default(args, "games"), **settings_to_json(settings)}
             run_dir = RunDirectory.create(out, KIND, recorded)
     except RunDirectoryError as error:
@@ -275,7 +284,7 @@ class _Session:
         self.last_chunk = time.monotonic()
         self.settings_text = settings.describe()
 
-    def play(self) -> None:
+    def play(self, executor: Executor | None) -> None:
         missing = [n for n in range(1, self.games + 1) if n not in self.done]
         bar = tqdm(
             total=self.games,
@@ -288,21 +297,20 @@ class _Session:
         started = time.perf_counter()
         plies = 0
         try:
-            with open_executor(self.args.jobs, self.args.cluster) as executor:
-                for record in play_games(self.settings, missing, executor):
-                    if record.number in self.done:
-                        continue  # a game played twice (a lost worker's task run again)
-                    self.done.add(record.number)
-                    self.pending.append(record)
-                    self.pending_plies += len(record.plies)
-                    plies += len(record.plies)
-                    if self.args.show:
-                        tqdm.write(_game_diagrams(record, self.args.style), end="")
-                    if self._chunk_is_due():
-                        self.write_chunk()
-                    rate = plies / max(time.perf_counter() - started, 1e-9)
-                    bar.set_postfix_str(f"{plies} plies, {rate:.0f} plies/s", refresh=False)
-                    bar.update(1)
+            for record in play_games(self.settings, missing, executor):
+                if record.number in self.done:
+                    continue  # a game played twice (a lost worker's task run again)
+                self.done.add(record.number)
+                self.pending.append(record)
+                self.pending_plies += len(record.plies)
+                plies += len(record.plies)
+                if self.args.show:
+                    tqdm.write(_game_diagrams(record, self.args.style), end="")
+                if self._chunk_is_due():
+                    self.write_chunk()
+                rate = plies / max(time.perf_counter() - started, 1e-9)
+                bar.set_postfix_str(f"{plies} plies, {rate:.0f} plies/s", refresh=False)
+                bar.update(1)
             self.write_chunk()
         except KeyboardInterrupt:
             self._save_after_interrupt()
