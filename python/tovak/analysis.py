@@ -142,9 +142,9 @@ def start(
     given, otherwise as deep as the time allows), and the depth that the clock
     cut short is dropped. Without either limit the depth is 4.
 
-    Depth 0 and a position whose side to move has no legal move need no
-    search: the handle is done at once, with no result. Several handles can
-    run at the same time, one process each.
+    Depth 0, a time limit of 0 and a position whose side to move has no
+    legal move start no process: the handle is done at once, with no
+    result. Several handles can run at the same time, one process each.
     """
     limits = _checked_limits(depth, time_ms)
     if isinstance(position, Position):
@@ -287,8 +287,8 @@ class _LiveRun:
         self._process: subprocess.Popen[bytes] | None = None
         self._reader: threading.Thread | None = None
         max_depth = limits.max_depth()
-        if max_depth == 0 or not from_text(position_text).legal_moves():
-            self._ended = True  # nothing to search
+        if max_depth == 0 or limits.time_ms == 0 or not from_text(position_text).legal_moves():
+            self._ended = True  # nothing to search, or no time to search it
             return
         request = {
             "position": position_text,

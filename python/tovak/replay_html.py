@@ -80,6 +80,7 @@ def frame_captions(record: GameRecord) -> list[str]:
 
 
 def result_text(record: GameRecord) -> str:
+    """How the game ended, in words."""
     if record.winner is None:
         return f"no result after {len(record.plies)} plies (ply limit)"
     return winner_sentence(record.winner)

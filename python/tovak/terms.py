@@ -8,7 +8,7 @@ from __future__ import annotations
 
 from typing import Literal
 
-__all__ = ["LOSS_SCORE", "Color", "opponent", "winner_sentence"]
+__all__ = ["LOSS_SCORE", "Color", "legal_move_count", "opponent", "winner_sentence"]
 
 Color = Literal["white", "black"]
 """A side of the game, as the module names it."""
@@ -26,3 +26,8 @@ def winner_sentence(winner: Color) -> str:
     """How a finished game is reported: the game ends when the loser cannot move."""
     loser = opponent(winner).capitalize()
     return f"{winner.capitalize()} wins ({loser} has no legal move)"
+
+
+def legal_move_count(count: int) -> str:
+    """A number of legal moves in words: "1 legal move", "62 legal moves"."""
+    return f"{count} legal move" if count == 1 else f"{count} legal moves"

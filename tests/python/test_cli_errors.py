@@ -51,7 +51,7 @@ def test_console_script_is_installed():
         (("analyze", "--depth", "256"), "depth must be from 0 to 255, got 256"),
         (("analyze", "--depth", "-1"), "depth must be from 0 to 255, got -1"),
         (("analyze", "--depth", "two"), "depth must be an integer, got 'two'"),
-        (("analyze", "--time-ms", "-5"), "time must be from 0 to"),
+        (("analyze", "--time-ms", "-5"), "time must not be negative, got -5 ms"),
         (("analyze", "--time-ms", "1.5"), "time must be an integer"),
         (("analyze", "W:a1,z9", "B:h8", "w"), "bad White squares field: 'z9' is not a square"),
         (("analyze", "W:a1 B:a1 w"), "'a1' is also in the White squares field"),

@@ -23,6 +23,7 @@ command.
 
 
 def build_parser() -> Parser:
+    """The parser of the ``tovak`` command and its subcommands."""
     parser = Parser(prog=PROG, description=DESCRIPTION)
     subparsers = parser.add_subparsers(
         title="commands", dest="command", metavar="COMMAND", parser_class=Parser, required=True

@@ -38,10 +38,8 @@ def bounded_int(name: str, low: int, high: int | None = None) -> Callable[[str],
     """An argparse type: a decimal integer in low..high (no upper bound when None)."""
 
     def convert(text: str) -> int:
-        try:
-            value = int(text, 10)
-        except ValueError:
-            raise argparse.ArgumentTypeError(f"{name} must be an integer, got {text!r}") from None
+        """The integer that ``text`` spells, within the option's bounds."""
+        value = _integer(name, text)
         if value < low or (high is not None and value > high):
             bounds = f"at least {low}" if high is None else f"from {low} to {high}"
             raise argparse.ArgumentTypeError(f"{name} must be {bounds}, got {value}")
@@ -50,11 +48,28 @@ def bounded_int(name: str, low: int, high: int | None = None) -> Callable[[str],
     return convert
 
 
+def _integer(name: str, text: str) -> int:
+    try:
+        return int(text, 10)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"{name} must be an integer, got {text!r}") from None
+
+
 depth_arg = bounded_int("depth", 0, MAX_DEPTH)
-time_ms_arg = bounded_int("time", 0, NO_TIME_LIMIT_MS)
+
+
+def time_ms_arg(text: str) -> int:
+    """An argparse type: a time budget in milliseconds, 0 or more."""
+    value = _integer("time", text)
+    if value < 0:
+        raise argparse.ArgumentTypeError(f"time must not be negative, got {value} ms")
+    if value > NO_TIME_LIMIT_MS:
+        raise argparse.ArgumentTypeError(f"time must be at most {NO_TIME_LIMIT_MS} ms, got {value}")
+    return value
 
 
 def side_arg(text: str) -> Color:
+    """An argparse type: a side, as white/black or w/b in either case."""
     folded = text.lower() if text.isascii() else text
     if folded in ("white", "w"):
         return "white"
@@ -72,6 +87,7 @@ def position_arg(text: str) -> str:
 
 
 def add_search_options(parser: argparse.ArgumentParser, depth_help: str) -> None:
+    """The --depth and --time-ms options that every searching command takes."""
     parser.add_argument("--depth", type=depth_arg, metavar="N", help=depth_help)
     parser.add_argument(
         "--time-ms",
@@ -83,6 +99,7 @@ def add_search_options(parser: argparse.ArgumentParser, depth_help: str) -> None
 
 
 def add_style_option(parser: argparse.ArgumentParser) -> None:
+    """The --style option of the commands that print diagrams."""
     parser.add_argument(
         "--style",
         choices=("discs", "letters"),

@@ -83,6 +83,7 @@ _SETTING_OPTIONS = {
 
 
 def add_parser(subparsers: Any) -> None:
+    """Register ``tovak selfplay`` and its options."""
     parser = subparsers.add_parser(
         "selfplay",
         help="engine-versus-engine games written to a Parquet dataset",
@@ -153,6 +154,7 @@ def add_parser(subparsers: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
+    """Play the games the options ask for and report them."""
     out = Path(args.out)
     # Refusals come first, so that a refused run touches nothing; the
     # directory is created only once the games have somewhere to be played.
