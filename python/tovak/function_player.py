@@ -107,6 +107,7 @@ def _send(events: IO[str], event: dict[str, Any]) -> None:
 
 
 def main(argv: list[str]) -> int:
+    """``python -m tovak.function_player MODULE:FUNCTION``: serve that function; 2 if it cannot be loaded."""
     if len(argv) != 1:
         sys.stderr.write("usage: python -m tovak.function_player MODULE:FUNCTION\n")
         return 2

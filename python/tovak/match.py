@@ -90,18 +90,22 @@ class MatchGame:
 
     @property
     def number(self) -> int:
+        """The game's number in the match, from 1."""
         return self.record.number
 
     @property
     def pair(self) -> int:
+        """The number of the opening the game shares with its partner game."""
         return (self.record.number + 1) // 2
 
     @property
     def winner(self) -> Color | None:
+        """The colour that won, or None for an unfinished game."""
         return self.record.winner
 
 
 def opening_seed(run_seed: int, pair: int) -> str:
+    """The seed of the random opening of ``pair``, recorded as both its games' seed."""
     return f"tovak-match:{run_seed}:{pair}"
 
 

@@ -31,6 +31,7 @@ class ColourResults:
     unfinished: int = 0
 
     def as_json(self) -> dict[str, int]:
+        """The three counts by name."""
         return {"wins": self.wins, "losses": self.losses, "unfinished": self.unfinished}
 
 
@@ -48,18 +49,22 @@ class MatchResult:
 
     @property
     def players(self) -> tuple[str, str]:
+        """The two player texts, in the order given."""
         return (self.settings.players[0].text, self.settings.players[1].text)
 
     @property
     def wins(self) -> tuple[int, int]:
+        """Games won by each player, in the order given."""
         first, second = self.by_colour
         return (_total(first, "wins"), _total(second, "wins"))
 
     @property
     def unfinished(self) -> int:
+        """Games that reached the ply limit."""
         return sum(game.winner is None for game in self.games)
 
     def points(self, player: int) -> float:
+        """The score of player 0 or 1: a point a win, half a point an unfinished game."""
         return self.wins[player] + self.unfinished / 2
 
     def summary(self, seconds: float) -> dict[str, Any]:

@@ -67,6 +67,8 @@ class MoveChoice:
 
 
 class Player(Protocol):
+    """What the match runner needs of a player."""
+
     def choose(self, start: str, moves: Sequence[str], position: Position) -> MoveChoice:
         """The move for ``position``, reached by ``moves`` from ``start``; ``PlayerFailure`` if none comes."""
 
@@ -81,6 +83,7 @@ class EnginePlayer:
         self.limits = limits
 
     def choose(self, start: str, moves: Sequence[str], position: Position) -> MoveChoice:
+        """The engine's best move within its limits, with the search's figures."""
         report = search(position, self.limits)
         if report.best_move is None:
             # The runner asks only when there is a move, and the engine always gives one then.
@@ -94,7 +97,7 @@ class EnginePlayer:
         )
 
     def close(self) -> None:
-        pass
+        """Nothing to release: the engine searches in this process."""
 
 
 class ProtocolPlayer:
@@ -115,6 +118,7 @@ class ProtocolPlayer:
             raise
 
     def choose(self, start: str, moves: Sequence[str], position: Position) -> MoveChoice:
+        """Send the game and ``go``, and wait for the ``bestmove`` as long as the hang rule allows."""
         self._process.send({"cmd": "position", "position": start, "moves": list(moves)})
         self._process.send({"cmd": "go", "time_ms": self.move_time_ms})
         answer = self._await("bestmove", time.monotonic() + hang_seconds(self.move_time_ms))
@@ -128,6 +132,7 @@ class ProtocolPlayer:
         )
 
     def close(self) -> None:
+        """Ask the program to quit, and end it if it does not."""
         self._process.close()
 
     def _await(self, kind: str, deadline: float) -> dict[str, Any]:

@@ -150,12 +150,14 @@ def encode(event: dict[str, Any]) -> str:
 
 
 def hello_event(name: str, version: str) -> dict[str, Any]:
+    """The answer to ``hello``."""
     return {"event": "hello", "name": name, "version": version, "protocol": PROTOCOL_VERSION}
 
 
 def info_event(
     *, depth: int, score: int | None, pv: list[str], nodes: int, quiescence_nodes: int, time_ms: int
 ) -> dict[str, Any]:
+    """The report of one completed depth of a search."""
     return {
         "event": "info",
         "depth": depth,
@@ -168,10 +170,12 @@ def info_event(
 
 
 def bestmove_event(move: str | None, score: int | None, depth: int | None) -> dict[str, Any]:
+    """The final answer to a ``go``."""
     return {"event": "bestmove", "move": move, "score": score, "depth": depth}
 
 
 def error_event(message: str) -> dict[str, Any]:
+    """The answer to a request that cannot be carried out."""
     return {"event": "error", "message": message}
 
 

@@ -47,10 +47,12 @@ class SprtSettings:
 
     @property
     def lower_bound(self) -> float:
+        """The LLR at or below which H0 is accepted."""
         return math.log(self.beta / (1.0 - self.alpha))
 
     @property
     def upper_bound(self) -> float:
+        """The LLR at or above which H1 is accepted."""
         return math.log((1.0 - self.beta) / self.alpha)
 
 

@@ -26,6 +26,7 @@ README describes the protocol in full.
 
 
 def add_parser(subparsers: Any) -> None:
+    """Register ``tovak engine``."""
     parser = subparsers.add_parser(
         "engine",
         help="drive the engine through JSON lines on standard input and output",
@@ -36,4 +37,5 @@ def add_parser(subparsers: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
+    """Serve the protocol on standard input and output until ``quit`` or the end of input."""
     return serve(sys.stdin.buffer, sys.stdout)

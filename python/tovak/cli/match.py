@@ -37,6 +37,7 @@ DEFAULT_RANDOM_PLIES = 4
 
 
 def add_parser(subparsers: Any) -> None:
+    """Register ``tovak match`` and its options."""
     parser = subparsers.add_parser(
         "match",
         help="a match between two players, with Elo difference and SPRT",
@@ -96,6 +97,7 @@ def add_parser(subparsers: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
+    """Play the match the options ask for, record it and print the result."""
     specs: list[PlayerSpec] = args.player
     if len(specs) != 2:
         raise CommandError(f"a match needs exactly two --player options, got {len(specs)}", USAGE_ERROR)

@@ -24,6 +24,7 @@ CHUNK_GAMES: Final = 16
 
 
 def settings_to_json(settings: MatchSettings) -> dict[str, Any]:
+    """The match settings as ``run.json`` records them."""
     sprt = settings.sprt
     return {
         "players": [spec.text for spec in settings.players],
@@ -48,17 +49,20 @@ class MatchOutput:
 
     @classmethod
     def create(cls, out: str, settings: MatchSettings) -> MatchOutput:
+        """Start the run directory ``out``; a directory that is not new or empty is refused."""
         try:
             return cls(RunDirectory.create(Path(out), KIND, settings_to_json(settings)))
         except RunDirectoryError as error:
             raise CommandError(str(error)) from None
 
     def add(self, game: MatchGame) -> None:
+        """Keep a finished game; it is written with the next chunk."""
         self._pending.append(game.record)
         if len(self._pending) >= CHUNK_GAMES:
             self._flush()
 
     def finish(self, result: MatchResult, seconds: float) -> None:
+        """Write the games still kept, then ``summary.json``."""
         self._flush()
         self._run_dir.write_summary(result.summary(seconds))
 
