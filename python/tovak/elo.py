@@ -62,7 +62,7 @@ def elo_from_score(score: float) -> float:
         return -math.inf
     if score == 1.0:
         return math.inf
-    return -400.0 * math.log10(1.0 / score - 1.0)
+    return -400.0 * math.log10(1.0 / score - 1.0) + 0.0  # + 0.0: an even score is 0, not -0
 
 
 def score_from_elo(elo: float) -> float:

@@ -23,6 +23,7 @@ Z = 1.959963984540054
 )
 def test_elo_from_score(score, elo):
     assert elo_from_score(score) == pytest.approx(elo, abs=1e-9)
+    assert f"{elo_from_score(score):+.1f}" != "-0.0"
     if math.isfinite(elo):
         assert score_from_elo(elo) == pytest.approx(score)
 
