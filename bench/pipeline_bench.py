@@ -102,7 +102,7 @@ def main_bench() -> None:
         work = Path(folder)
         pipeline_cost(work, 1, options.games, options.repeat)
         pipeline_cost(work, 2, max(1, options.games // 3), options.repeat)
-        job_speedup(work, max(2, options.games // 3), options.repeat)
+        job_speedup(work, options.games, options.repeat)
     sys.stdout.flush()
 
 

@@ -6,8 +6,10 @@
   that report each depth as it completes and stop on request (``start``);
 - :mod:`tovak.notation`: a one-line text form of positions (``to_text``, ``from_text``);
 - :func:`tovak.show`: a position that displays as SVG in a notebook and as text elsewhere;
-- :mod:`tovak.selfplay` and :mod:`tovak.replay_html`: engine-versus-engine games and their replays;
-- the ``tovak`` command (:mod:`tovak.cli`): play, analyze, selfplay.
+- :mod:`tovak.selfplay`: engine-versus-engine games, here or on any executor;
+- :mod:`tovak.dataset` and :mod:`tovak.records`: runs of games as Parquet datasets, written and read back;
+- :mod:`tovak.replay_html`: a game as a self-contained HTML replay;
+- the ``tovak`` command (:mod:`tovak.cli`): play, analyze, selfplay, replay.
 """
 
 from tovak import analysis, notation

@@ -227,10 +227,12 @@ class RunDirectory:
 
     @property
     def data_dir(self) -> Path:
+        """The folder of the run's Parquet chunks."""
         return self.path / DATA_DIR
 
     @property
     def replays_dir(self) -> Path:
+        """The folder of the run's HTML replays."""
         return self.path / REPLAYS_DIR
 
     @staticmethod
@@ -272,9 +274,7 @@ class RunDirectory:
     @classmethod
     def open(cls, path: Path, kind: str) -> RunDirectory:
         """Continue the run of ``kind`` recorded in ``path``."""
-        info = read_run_info(path)
-        if info.get("kind") != kind:
-            raise RunDirectoryError(f"{str(path)!r} holds a {info.get('kind')} run, not a {kind} run")
+        info = read_run_info(path, kind)
         lock = _lock_directory(path)
         for folder in (path, path / DATA_DIR, path / REPLAYS_DIR):
             if folder.is_dir():
@@ -283,12 +283,15 @@ class RunDirectory:
         return cls(path, info, lock)
 
     def writer(self) -> DatasetWriter:
+        """A writer that adds chunks to the run's dataset."""
         return DatasetWriter(self.data_dir)
 
     def write_summary(self, summary: Mapping[str, Any]) -> None:
+        """Write (or replace) the run's ``summary.json``, whole."""
         write_atomically(self.path / SUMMARY_FILE, _json_bytes(dict(summary)), replace=True)
 
     def close(self) -> None:
+        """Release the directory for other processes."""
         if self._lock is not None:
             os.close(self._lock)  # closing the descriptor releases the lock
             self._lock = None
@@ -305,8 +308,9 @@ class RunDirectory:
         self.close()
 
 
-def read_run_info(path: Path) -> dict[str, Any]:
-    """The contents of a run's ``run.json``; :class:`RunDirectoryError` if there is no run."""
+def read_run_info(path: Path, kind: str | None = None) -> dict[str, Any]:
+    """The contents of a run's ``run.json``; :class:`RunDirectoryError` if
+    there is no run (of ``kind``, when given)."""
     try:
         text = (path / RUN_FILE).read_text(encoding="utf-8")
     except FileNotFoundError:
@@ -322,6 +326,8 @@ def read_run_info(path: Path) -> dict[str, Any]:
         raise RunDirectoryError(
             f"{str(path)!r} was written in format {version!r}; this version reads format {FORMAT_VERSION}"
         )
+    if kind is not None and info.get("kind") != kind:
+        raise RunDirectoryError(f"{str(path)!r} holds a {info.get('kind')} run, not a {kind} run")
     return info
 
 

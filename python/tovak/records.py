@@ -28,7 +28,7 @@ from tovak.notation import from_text, to_text
 from tovak.selfplay import GameRecord, PlyRecord, game_seed
 from tovak.terms import Color
 
-__all__ = ["move_lists", "read_game", "read_games", "read_plies", "recorded_games"]
+__all__ = ["games_from_table", "move_lists", "read_game", "read_games", "read_plies", "recorded_games"]
 
 _SORT: list[tuple[str, Literal["ascending", "descending"]]] = [("game", "ascending"), ("ply", "ascending")]
 
@@ -39,7 +39,8 @@ def read_plies(
     games: Iterable[int] | None = None,
     columns: list[str] | None = None,
 ) -> pa.Table:
-    """The plies of a run (or of the ``games`` named), sorted by game and ply."""
+    """The plies of a run (or of the ``games`` named), sorted by game and ply
+    (when ``columns``, if given, include both)."""
     dataset = _dataset(Path(run_dir))
     wanted = None if games is None else ds.field("game").isin(sorted(set(games)))
     table = dataset.to_table(columns=columns, filter=wanted)
@@ -57,8 +58,14 @@ def recorded_games(run_dir: str | os.PathLike[str]) -> set[int]:
 def read_games(run_dir: str | os.PathLike[str], games: Iterable[int] | None = None) -> list[GameRecord]:
     """The games of a run (or the ``games`` named that it holds) as records, in game order."""
     path = Path(run_dir)
-    table = read_plies(path, games=games)
-    seed = _run_seed(path)
+    return games_from_table(read_plies(path, games=games), _run_seed(path))
+
+
+def games_from_table(table: pa.Table, run_seed: int | None = None) -> list[GameRecord]:
+    """The games whose rows ``table`` holds (sorted by game and ply), as records.
+
+    ``run_seed`` fills in each game's seed, where the run has one.
+    """
     rows = table.to_pylist()
     records = []
     start = 0
@@ -66,7 +73,7 @@ def read_games(run_dir: str | os.PathLike[str], games: Iterable[int] | None = No
         end = start
         while end < len(rows) and rows[end]["game"] == rows[start]["game"]:
             end += 1
-        records.append(_game_record(rows[start:end], seed))
+        records.append(_game_record(rows[start:end], run_seed))
         start = end
     return records
 
@@ -97,8 +104,10 @@ def _dataset(run_dir: Path) -> ds.Dataset:
 
 
 def _run_seed(run_dir: Path) -> int | None:
-    seed = read_run_info(run_dir)["settings"].get("seed")
-    return seed if isinstance(seed, int) else None
+    # Only self-play derives each game's seed from the run's.
+    info = read_run_info(run_dir)
+    seed = info["settings"].get("seed")
+    return seed if info.get("kind") == "selfplay" and isinstance(seed, int) else None
 
 
 def _game_record(rows: list[dict[str, Any]], run_seed: int | None) -> GameRecord:

@@ -1,82 +1,50 @@
 """A self-contained HTML page that replays one game.
 
-The page holds one SVG picture per position of the game, inline, each with the
-move played from it and that move's pivots marked, and the final position
-bare. A few lines of inline script step through them with buttons or the
-arrow keys. It loads nothing from anywhere: it can be mailed or opened from
-disk.
+The page holds one SVG picture per ply of the game, inline, each showing the
+position before the ply with its move and that move's pivots marked, then
+the final position bare. Beside the board: the engine's score over the game
+(:mod:`tovak.score_chart`) and the move list, captures marked. A few lines of
+inline script (:mod:`tovak.replay_assets`) step through the frames with the
+buttons, the arrow keys, the move list or a click on the chart, and keep the
+address at ``#ply-N``. The page loads nothing from anywhere: it can be mailed
+or opened from disk.
 """
 
 from __future__ import annotations
 
 import html
+from dataclasses import dataclass
 
 from tovak.notation import from_text
+from tovak.replay_assets import PAGE_SCRIPT, PAGE_STYLE
+from tovak.score_chart import DECISIVE_SCORE, score_chart
 from tovak.selfplay import GameRecord, PlyRecord
 from tovak.terms import winner_sentence
 
-__all__ = ["frame_captions", "replay_page"]
-
-_STYLE = """
-body { font-family: system-ui, sans-serif; margin: 1.5rem; color: #222; background: #fbf8f2; }
-h1 { font-size: 1.3rem; margin: 0 0 .3rem; }
-.meta { color: #555; margin: 0 0 1rem; font-size: .9rem; }
-.layout { display: flex; gap: 1.5rem; align-items: flex-start; flex-wrap: wrap; }
-.frame svg { display: block; width: min(512px, 90vw); height: auto; }
-#caption { font-weight: 600; min-height: 1.4em; margin: .6rem 0; }
-nav button { font-size: 1rem; padding: .3rem .8rem; margin-right: .3rem; }
-#counter { margin: 0 .6rem; font-variant-numeric: tabular-nums; }
-ol#moves { max-height: 560px; overflow-y: auto; margin: 0; padding: 0; list-style-position: inside;
-  columns: 3 9rem; column-gap: 1.5rem; font-variant-numeric: tabular-nums; }
-ol#moves li { white-space: nowrap; }
-ol#moves a { color: inherit; text-decoration: none; }
-ol#moves a.current { background: #d7263d; color: #fff; border-radius: 3px; padding: 0 .2rem; }
-""".strip()
-
-_SCRIPT = r"""
-(function () {
-  var frames = document.querySelectorAll('.frame');
-  var links = document.querySelectorAll('#moves a');
-  var caption = document.getElementById('caption');
-  var counter = document.getElementById('counter');
-  var current = 0;
-  function go(index) {
-    current = Math.max(0, Math.min(frames.length - 1, index));
-    for (var i = 0; i < frames.length; i++) { frames[i].hidden = (i !== current); }
-    for (var j = 0; j < links.length; j++) {
-      links[j].className = (Number(links[j].dataset.frame) === current) ? 'current' : '';
-    }
-    caption.textContent = frames[current].dataset.caption;
-    counter.textContent = 'position ' + current + ' of ' + (frames.length - 1);
-  }
-  document.getElementById('first').onclick = function () { go(0); };
-  document.getElementById('prev').onclick = function () { go(current - 1); };
-  document.getElementById('next').onclick = function () { go(current + 1); };
-  document.getElementById('last').onclick = function () { go(frames.length - 1); };
-  for (var k = 0; k < links.length; k++) {
-    links[k].onclick = function (event) { event.preventDefault(); go(Number(this.dataset.frame)); };
-  }
-  document.addEventListener('keydown', function (event) {
-    if (event.key === 'ArrowRight') { go(current + 1); }
-    else if (event.key === 'ArrowLeft') { go(current - 1); }
-    else if (event.key === 'Home') { go(0); }
-    else if (event.key === 'End') { go(frames.length - 1); }
-    else { return; }
-    event.preventDefault();
-  });
-  // A link to "page.html#frame-12" opens at that position.
-  var wanted = /^#frame-(\d+)$/.exec(window.location.hash);
-  go(wanted ? Number(wanted[1]) : 0);
-})();
-""".strip()
+__all__ = ["Frame", "captured_square", "frames", "replay_page", "result_text"]
 
 
-def frame_captions(record: GameRecord) -> list[str]:
-    """One caption per frame: one per ply, then one for the final position."""
-    total = len(record.plies)
-    captions = [f"Ply {ply.ply} of {total}: {_describe_ply(ply)}" for ply in record.plies]
-    captions.append(f"Final position: {result_text(record)}")
-    return captions
+@dataclass(frozen=True)
+class Frame:
+    """One picture of the replay, with the words shown beside it.
+
+    ``counter`` and ``caption`` name the same ply: the counter is the short
+    form ("Ply 5 of 60"), the caption starts with it and says what happens.
+    """
+
+    svg: str
+    counter: str
+    caption: str
+
+
+def captured_square(ply: PlyRecord) -> str | None:
+    """The square on which ``ply`` captures, or None when it captures nothing.
+
+    A move never lands on a piece of its own side, so any piece on the
+    destination before the move is an enemy piece, and it is taken.
+    """
+    destination = ply.move.split("-")[-1]
+    return destination if from_text(ply.position).piece_at(destination) is not None else None
 
 
 def result_text(record: GameRecord) -> str:
@@ -86,13 +54,36 @@ def result_text(record: GameRecord) -> str:
     return winner_sentence(record.winner)
 
 
+def frames(record: GameRecord) -> list[Frame]:
+    """The frames of the replay: one per ply, then the final position."""
+    total = len(record.plies)
+    shown: list[Frame] = []
+    for ply in record.plies:
+        counter = f"Ply {ply.ply} of {total}"
+        shown.append(
+            Frame(
+                svg=from_text(ply.position).svg_for_move(ply.move),
+                counter=counter,
+                caption=f"{counter}: {_describe_ply(ply)}",
+            )
+        )
+    last_move = ""
+    if record.plies:
+        last = record.plies[-1]
+        last_move = f", after {last.side.capitalize()}'s {last.move}"
+    shown.append(
+        Frame(
+            svg=from_text(record.final_position).svg_board(),
+            counter="Final position",
+            caption=f"Final position{last_move}: {result_text(record)}",
+        )
+    )
+    return shown
+
+
 def replay_page(record: GameRecord, settings_text: str = "") -> str:
     """The HTML page of ``record``; ``settings_text`` is shown under the title."""
-    captions = frame_captions(record)
-    frames = [
-        from_text(ply.position).svg_for_move(ply.move) for ply in record.plies
-    ]
-    frames.append(from_text(record.final_position).svg_board())
+    shown = frames(record)
     title = f"Game {record.number}: {result_text(record)}"
     meta = f"Start {record.start}; seed {record.seed!r}"
     if settings_text:
@@ -102,48 +93,96 @@ def replay_page(record: GameRecord, settings_text: str = "") -> str:
         '<html lang="en"><head><meta charset="utf-8">',
         '<meta name="viewport" content="width=device-width, initial-scale=1">',
         f"<title>{html.escape(title)}</title>",
-        f"<style>\n{_STYLE}\n</style></head><body>",
+        f"<style>\n{PAGE_STYLE}\n</style></head><body>",
         f"<h1>{html.escape(title)}</h1>",
         f'<p class="meta">{html.escape(meta)}</p>',
-        '<div class="layout"><div>',
+        '<div class="layout">',
+        '<section class="stage"><div class="board">',
     ]
-    for index, (svg, caption) in enumerate(zip(frames, captions, strict=True)):
+    for index, frame in enumerate(shown):
         hidden = "" if index == 0 else " hidden"
         parts.append(
-            f'<div class="frame" id="frame-{index}" data-caption="{html.escape(caption)}"{hidden}>'
-            f"{svg}</div>"
+            f'<div class="frame" id="frame-{index}" data-counter="{html.escape(frame.counter)}" '
+            f'data-caption="{html.escape(frame.caption)}"{hidden}>{frame.svg}</div>'
         )
     parts += [
-        f'<p id="caption">{html.escape(captions[0])}</p>',
-        '<nav><button id="first" title="Home">&laquo; First</button>'
-        '<button id="prev" title="Left arrow">&lsaquo; Back</button>'
-        '<span id="counter"></span>'
-        '<button id="next" title="Right arrow">Forward &rsaquo;</button>'
-        '<button id="last" title="End">Last &raquo;</button></nav>',
-        '<p class="meta">The left and right arrow keys step; Home and End jump.</p>',
-        '</div><ol id="moves">',
-    ]
-    for index, ply in enumerate(record.plies):
-        parts.append(
-            f'<li><a href="#frame-{index}" data-frame="{index}">'
-            f"{html.escape(ply.side.capitalize())} {html.escape(ply.move)}</a></li>"
-        )
-    parts += [
-        "</ol></div>",
-        f"<script>\n{_SCRIPT}\n</script>",
+        "</div>",
+        f'<p id="caption" aria-live="polite">{html.escape(shown[0].caption)}</p>',
+        '<nav><button id="first" title="First (Home)">&laquo;</button>'
+        '<button id="prev" title="Back (left arrow)">&lsaquo; Back</button>'
+        f'<span id="counter">{html.escape(shown[0].counter)}</span>'
+        '<button id="next" title="Forward (right arrow)">Forward &rsaquo;</button>'
+        '<button id="last" title="Last (End)">&raquo;</button></nav>',
+        '<p class="meta hint">The left and right arrow keys step; Home and End jump. '
+        "The address names the ply shown, so a link or a reload opens it.</p>",
+        "</section>",
+        '<section class="side">',
+        "<h2>Engine score</h2>",
+        score_chart(record),
+        '<p class="chart-note">From White\'s point of view: up is good for White. '
+        "Gaps are random opening plies; red dots are forced wins (for either side). Click to jump.</p>",
+        "<h2>Moves</h2>",
+        *_move_list(record, result_text(record)),
+        '<p class="legend">&times; capture &middot; <i>italic</i>: random opening move</p>',
+        "</section>",
+        "</div>",
+        f"<script>\n{PAGE_SCRIPT}\n</script>",
         "</body></html>",
         "",
     ]
     return "\n".join(parts)
 
 
+def _move_list(record: GameRecord, result: str) -> list[str]:
+    """The moves in numbered rows of two (White's, then Black's), each a link
+    to its ply, then a link to the final position."""
+    cells: list[str] = []
+    if record.plies and record.plies[0].side == "black":
+        cells.append("<span></span>")  # the game starts with Black to move
+    for index, ply in enumerate(record.plies):
+        classes = []
+        if ply.chosen_by == "random":
+            classes.append("random")
+        square = captured_square(ply)
+        mark = ""
+        if square is not None:
+            classes.append("capture")
+            mark = f' <span title="captures on {square}">&times;</span>'
+        class_attr = f' class="{" ".join(classes)}"' if classes else ""
+        cells.append(
+            f'<a href="#ply-{ply.ply}" data-frame="{index}"{class_attr}>{html.escape(ply.move)}{mark}</a>'
+        )
+    rows = ['<div id="moves">']
+    for start in range(0, len(cells), 2):
+        rows.append(f'<span class="number">{start // 2 + 1}.</span>')
+        rows += cells[start : start + 2]
+        if start + 1 == len(cells):
+            rows.append("<span></span>")
+    final = len(record.plies)
+    rows.append(f'<a class="result" href="#final" data-frame="{final}">{html.escape(result)}</a>')
+    rows.append("</div>")
+    return rows
+
+
 def _describe_ply(ply: PlyRecord) -> str:
-    text = f"{ply.side.capitalize()} plays {ply.move}"
+    side = ply.side.capitalize()
+    text = f"{side} plays {ply.move}"
+    square = captured_square(ply)
+    if square is not None:
+        text += f" and captures on {square}"
     if ply.chosen_by == "random":
         return text + " (random opening move)"
     details = []
     if ply.score is not None:
-        details.append(f"score {ply.score:+d} for {ply.side.capitalize()}")
+        details.append(_score_text(ply.score, side))
     if ply.depth is not None:
         details.append(f"depth {ply.depth}")
     return text + (f" ({', '.join(details)})" if details else "")
+
+
+def _score_text(score: int, side: str) -> str:
+    if score >= DECISIVE_SCORE:
+        return f"a forced win for {side}"
+    if score <= -DECISIVE_SCORE:
+        return f"a forced loss for {side}"
+    return f"score {score:+d} for {side}"

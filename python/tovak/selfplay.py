@@ -12,7 +12,7 @@ from __future__ import annotations
 
 import random
 import time
-from collections.abc import Iterable, Iterator
+from collections.abc import Generator, Iterable
 from concurrent.futures import FIRST_COMPLETED, Executor, Future, wait
 from dataclasses import dataclass, field
 from typing import Any, Literal
@@ -61,6 +61,7 @@ class GameSettings:
     start: str | None = None  # position text; None for the initial position
 
     def describe(self) -> str:
+        """The settings in a few words, as replays show them."""
         return f"Self-play at {self.limits.describe()}, {self.random_plies} random plies"
 
 
@@ -176,7 +177,7 @@ def play_games(
     executor: Executor | None = None,
     *,
     max_pending: int = DEFAULT_MAX_PENDING,
-) -> Iterator[GameRecord]:
+) -> Generator[GameRecord, None, None]:
     """Play the games ``numbers`` of a run and yield each record as it finishes.
 
     Without an executor the games are played here, one after the other, in

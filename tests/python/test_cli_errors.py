@@ -1,6 +1,8 @@
 """The command's help and its refusals: one line on stderr, never a traceback."""
 
+import importlib.metadata
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -80,6 +82,33 @@ def test_bad_arguments_give_one_line_and_status_2(args, message):
     assert "Traceback" not in run.stderr
 
 
+@pytest.mark.parametrize(
+    "args, hint",
+    [
+        ((), "'tovak COMMAND --help'"),
+        (("frobnicate",), "'tovak COMMAND --help'"),
+        (("--bogus",), "'tovak COMMAND --help'"),
+        (("analyze", "--bogus"), "'tovak analyze --help'"),
+        (("analyze", "--depth", "x"), "'tovak analyze --help'"),
+        (("play", "extra"), "'tovak play --help'"),
+        (("selfplay", "--games", "0"), "'tovak selfplay --help'"),
+    ],
+)
+def test_usage_errors_name_the_help_that_explains_them(args, hint):
+    run = tovak(*args)
+    assert run.returncode == 2
+    assert len(run.stderr.splitlines()) == 1
+    assert run.stderr.endswith(f"{hint})\n"), run.stderr
+
+
+def test_version_names_the_installed_distribution():
+    run = tovak("--version")
+    assert (run.returncode, run.stderr) == (0, "")
+    assert run.stdout == f"tovak {importlib.metadata.version('tovak')}\n"
+    # The same answer whatever follows, before any command is required.
+    assert tovak("--version", "analyze", "--depth", "x").stdout == run.stdout
+
+
 def test_unwritable_output_directory_is_one_line(tmp_path):
     blocker = tmp_path / "file"
     blocker.write_text("not a directory")
@@ -151,7 +180,8 @@ def test_interrupting_parallel_self_play_stops_every_process(tmp_path):
     finally:
         process.kill()
     assert process.returncode == 130
-    assert stderr.startswith("tovak: error: interrupted; ") and len(stderr.splitlines()) == 1, stderr
+    # Once games are under way the line also says how many were saved.
+    assert re.fullmatch(r"tovak: error: interrupted(; \d+ of 50 games recorded in .*)?\n", stderr), stderr
     assert "Games:" not in stdout
     assert not group_alive_after(process.pid, seconds=10)  # no worker is left behind
 

@@ -13,6 +13,7 @@ import subprocess
 import sys
 import termios
 import time
+from pathlib import Path
 
 import pyarrow.parquet as pq
 import pytest
@@ -290,10 +291,24 @@ def test_resume_of_a_finished_run_plays_nothing(run_dir):
     assert sorted(p.name for p in (out / "data").iterdir()) == chunks
 
 
-def test_resume_needs_a_run(tmp_path):
+@pytest.mark.parametrize(
+    "run_json, message",
+    [
+        (None, "holds no run (no run.json)"),
+        ("{not json", "is not valid JSON"),
+        ('{"format_version": 7, "kind": "selfplay", "settings": {}}', "was written in format 7"),
+        ('{"format_version": 1, "kind": "match", "settings": {}}', "holds a match run, not a selfplay run"),
+        ('{"format_version": 1, "kind": "selfplay", "settings": {"seed": 1}}', "does not record its games"),
+    ],
+)
+def test_resume_needs_a_self_play_run(tmp_path, run_json, message):
+    if run_json is not None:
+        (tmp_path / "run.json").write_text(run_json)
+    before = directory_listing(tmp_path)
     run = tovak("selfplay", "--out", str(tmp_path), "--resume")
     assert run.returncode == 2
-    assert "holds no run" in run.stderr
+    assert message in run.stderr and len(run.stderr.splitlines()) == 1
+    assert directory_listing(tmp_path) == before
 
 
 KILL_RUN = ("--games", "16", "--depth", "3", "--seed", "3", "--max-plies", "60", "--chunk-plies", "100",
@@ -360,11 +375,7 @@ def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, 
         # The games finished so far are held in memory (the chunk is large):
         # Ctrl-C writes them before the command stops. --show tells when the
         # first games are done.
-        finished = 0
-        for line in process.stdout:
-            finished += line.startswith("Game ") and ":" in line and "from" not in line
-            if finished == 2:
-                break
+        wait_for_finished_games(process, 2)
         os.killpg(process.pid, signal.SIGINT)
         stdout, stderr = process.communicate(timeout=60)
     finally:
@@ -378,6 +389,43 @@ def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, 
     assert "Games:" not in stdout
     recorded = records.recorded_games(out)
     assert len(recorded) == int(match.group(1)) > 0
+    resumed = tovak("selfplay", "--out", str(out), "--resume")
+    assert resumed.returncode == 0, resumed.stderr
+    assert sorted_rows(out) == uninterrupted
+
+
+def wait_for_finished_games(process, count):
+    """Read --show output until ``count`` games have ended."""
+    finished = 0
+    for line in process.stdout:
+        finished += line.startswith("Game ") and "from" not in line
+        if finished == count:
+            return
+    pytest.fail("the run ended before enough games were played")
+
+
+def worker_processes(parent):
+    children = (Path(f"/proc/{parent}/task/{parent}/children").read_text()).split()
+    return [int(pid) for pid in children if "spawn_main" in Path(f"/proc/{pid}/cmdline").read_text()]
+
+
+def test_a_lost_local_worker_stops_the_run_with_the_finished_games_saved(tmp_path, uninterrupted):
+    out = tmp_path / "run"
+    process = start_run(out, "--jobs", "2", "--chunk-plies", "100000", "--show")
+    try:
+        wait_for_finished_games(process, 2)
+        os.kill(worker_processes(process.pid)[0], signal.SIGKILL)
+        stdout, stderr = process.communicate(timeout=60)
+    finally:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+    if process.returncode == 0:
+        pytest.skip("the run finished before the worker was killed")
+    assert process.returncode == 1
+    match = re.fullmatch(r"tovak: error: the games stopped: BrokenProcessPool: .*; (\d+) of 16 games recorded "
+                         r"in .*--resume\)\n", stderr)
+    assert match, stderr
+    assert len(records.recorded_games(out)) == int(match.group(1)) >= 2
     resumed = tovak("selfplay", "--out", str(out), "--resume")
     assert resumed.returncode == 0, resumed.stderr
     assert sorted_rows(out) == uninterrupted

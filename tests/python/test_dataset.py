@@ -76,7 +76,8 @@ def test_rows_agree_with_the_games(games):
 
 def test_a_game_without_plies_keeps_one_row(tmp_path):
     # A game can end before its first move (a player that fails at once).
-    record = GameRecord(number=1, seed="tovak-selfplay:11:1", start="W:a1,b1,c1 B:h8 b", final_position="W:a1,b1,c1 B:h8 b",
+    start = "W:a1,b1,c1 B:h8 b"
+    record = GameRecord(number=1, seed="tovak-selfplay:11:1", start=start, final_position=start,
                         winner="white", end_reason="crash", white_player="a", black_player="b")
     with new_run(tmp_path / "run") as run:
         run.writer().write([record])

@@ -56,3 +56,20 @@ def test_a_full_disk_stops_the_run_cleanly_and_resume_finishes_it(small_disk, tm
     whole = tovak_selfplay(*RUN, "--out", str(tmp_path / "whole"))
     assert whole.returncode == 0, whole.stderr
     assert records.read_plies(out) == records.read_plies(tmp_path / "whole")
+
+
+def test_a_read_only_disk_is_one_line_and_keeps_the_run(small_disk):
+    out = small_disk / "run"
+    assert mount("-o", "remount,size=4m", str(small_disk)).returncode == 0
+    first = tovak_selfplay("--games", "4", "--depth", "1", "--seed", "4", "--chunk-plies", "1", "--out", str(out))
+    assert first.returncode == 0, first.stderr
+    # As if the run had been killed before its last chunk: one game is missing.
+    sorted((out / "data").glob("chunk-*.parquet"))[-1].unlink()
+    before = records.read_plies(out)
+    assert mount("-o", "remount,ro", str(small_disk)).returncode == 0
+    resumed = tovak_selfplay("--out", str(out), "--resume")
+    assert resumed.returncode == 1
+    assert resumed.stderr.startswith("tovak: error: cannot write ")
+    assert "Read-only file system; 3 of 4 games are recorded" in resumed.stderr
+    assert len(resumed.stderr.splitlines()) == 1, resumed.stderr
+    assert records.read_plies(out) == before

@@ -3,10 +3,12 @@ into one line on stderr with a non-zero exit status."""
 
 from __future__ import annotations
 
+import importlib.metadata
 import os
 import sys
 from collections.abc import Sequence
 
+import tovak
 from tovak.cli import analyze, engine, match, play, replay, selfplay
 from tovak.cli.args import CommandError, Parser
 
@@ -25,6 +27,7 @@ command.
 def build_parser() -> Parser:
     """The parser of the ``tovak`` command and its subcommands."""
     parser = Parser(prog=PROG, description=DESCRIPTION)
+    parser.add_argument("--version", action="version", version=f"{PROG} {package_version()}")
     subparsers = parser.add_subparsers(
         title="commands", dest="command", metavar="COMMAND", parser_class=Parser, required=True
     )
@@ -34,12 +37,21 @@ def build_parser() -> Parser:
     replay.add_parser(subparsers)
     match.add_parser(subparsers)
     engine.add_parser(subparsers)
+    parser.commands = subparsers.choices
     return parser
+
+
+def package_version() -> str:
+    """The installed distribution's version; the package's own when run from a source tree."""
+    try:
+        return importlib.metadata.version("tovak")
+    except importlib.metadata.PackageNotFoundError:
+        return tovak.__version__
 
 
 def main(argv: Sequence[str] | None = None) -> int:
     """Run the command with ``argv`` (default: the process arguments); return the exit status."""
-    args = build_parser().parse_args(argv)
+    args = build_parser().parse_command_line(argv)
     try:
         status: int = args.run(args)
         sys.stdout.flush()

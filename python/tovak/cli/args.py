@@ -8,8 +8,8 @@ from __future__ import annotations
 
 import argparse
 import sys
-from collections.abc import Callable
-from typing import NoReturn
+from collections.abc import Callable, Mapping, Sequence
+from typing import Any, NoReturn
 
 from tovak.analysis import MAX_DEPTH, NO_TIME_LIMIT_MS
 from tovak.notation import from_text, to_text
@@ -29,9 +29,30 @@ class CommandError(Exception):
 class Parser(argparse.ArgumentParser):
     """An argument parser whose errors are a single line naming the fix."""
 
+    def __init__(self, *args: Any, **kwargs: Any) -> None:
+        super().__init__(*args, **kwargs)
+        # The parser of each command by name, for a parser that has commands.
+        self.commands: Mapping[str, argparse.ArgumentParser] = {}
+
     def error(self, message: str) -> NoReturn:
-        sys.stderr.write(f"{self.prog}: error: {message} (see '{self.prog} --help')\n")
+        sys.stderr.write(f"{self.prog}: error: {message} (see {self.help_hint()})\n")
         raise SystemExit(USAGE_ERROR)
+
+    def help_hint(self) -> str:
+        """Where the fix is explained: the command's own help, or for the
+        top-level parser, both its help and the per-command help."""
+        if not self.commands:
+            return f"'{self.prog} --help'"
+        return f"'{self.prog} --help' or '{self.prog} COMMAND --help'"
+
+    def parse_command_line(self, argv: Sequence[str] | None = None) -> argparse.Namespace:
+        """Like ``parse_args``, except that arguments left over after a command
+        are reported by that command's parser, so the hint names its help."""
+        args, extras = self.parse_known_args(argv)
+        if extras:
+            owner = self.commands.get(getattr(args, "command", None) or "", self)
+            owner.error(f"unrecognized arguments: {' '.join(extras)}")
+        return args
 
 
 def bounded_int(name: str, low: int, high: int | None = None) -> Callable[[str], int]:

@@ -9,10 +9,10 @@ from __future__ import annotations
 
 import multiprocessing
 import signal
-from collections.abc import Iterator
-from concurrent.futures import Executor, ProcessPoolExecutor
+from collections.abc import Callable, Iterator
+from concurrent.futures import Executor, Future, ProcessPoolExecutor
 from contextlib import contextmanager
-from typing import Any
+from typing import Any, ParamSpec, TypeVar
 
 import tovak
 from tovak.cli.args import USAGE_ERROR, CommandError
@@ -20,6 +20,9 @@ from tovak.cli.args import USAGE_ERROR, CommandError
 __all__ = ["open_executor", "stop_local_workers"]
 
 CLUSTER_TIMEOUT_S = 10
+
+_P = ParamSpec("_P")
+_T = TypeVar("_T")
 
 
 @contextmanager
@@ -32,7 +35,7 @@ def open_executor(jobs: int, cluster: str | None) -> Iterator[Executor | None]:
     elif jobs > 1:
         # Fresh interpreters rather than forks: the parent may run threads (the
         # progress bar's monitor), and forking a threaded process is unsafe.
-        pool = ProcessPoolExecutor(
+        pool = _QuietWorkerPool(
             max_workers=jobs,
             mp_context=multiprocessing.get_context("spawn"),
             initializer=_leave_interrupts_to_parent,
@@ -47,6 +50,26 @@ def open_executor(jobs: int, cluster: str | None) -> Iterator[Executor | None]:
         pool.shutdown(wait=True)
     else:
         yield None
+
+
+class _QuietWorkerPool(ProcessPoolExecutor):
+    """A process pool whose workers never see Ctrl-C.
+
+    A worker is started by a submit, and a new process inherits the signal
+    mask of the thread that starts it: with SIGINT blocked there, the worker
+    is deaf to it from its first instruction, long before its initializer
+    runs (a Ctrl-C while it is still importing would otherwise print its
+    traceback). A Ctrl-C meanwhile waits for the parent until the submit
+    returns.
+    """
+
+    def submit(self, fn: Callable[_P, _T], /, *args: _P.args, **kwargs: _P.kwargs) -> Future[_T]:
+        """Submit as the standard pool does, with SIGINT held while workers may start."""
+        held = signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
+        try:
+            return super().submit(fn, *args, **kwargs)
+        finally:
+            signal.pthread_sigmask(signal.SIG_SETMASK, held)
 
 
 def stop_local_workers() -> None:

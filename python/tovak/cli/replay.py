@@ -22,6 +22,7 @@ to DIR/replays/game-NNNN.html unless --out names another file.
 
 
 def add_parser(subparsers: Any) -> None:
+    """Register ``tovak replay`` and its options."""
     parser = subparsers.add_parser(
         "replay",
         help="write the HTML replay of a recorded game",
@@ -35,6 +36,7 @@ def add_parser(subparsers: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
+    """Write the replay the options name and say where it went."""
     run_dir = Path(args.dir)
     try:
         info = read_run_info(run_dir)

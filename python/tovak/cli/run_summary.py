@@ -16,6 +16,7 @@ __all__ = ["replay_name", "run_summary", "summary_lines"]
 
 
 def replay_name(number: int) -> str:
+    """The file name of game ``number``'s replay in a run's replays folder."""
     return f"game-{number:04d}.html"
 
 
@@ -54,6 +55,7 @@ def run_summary(
 
 
 def summary_lines(summary: dict[str, Any], run_dir: Path) -> list[str]:
+    """The summary as the command prints it, a line per figure."""
     speed = summary["plies_per_second"]
     speed_text = "n/a" if speed is None else f"{speed:.1f}"
     where = f"cluster {summary['cluster']}" if summary["cluster"] else _jobs_text(summary["jobs"])

@@ -12,12 +12,12 @@ import argparse
 import os
 import signal
 import time
-from collections.abc import Iterator
+from collections.abc import Generator, Iterator
 from concurrent.futures import Executor
 from contextlib import contextmanager
 from pathlib import Path
 from types import FrameType
-from typing import Any
+from typing import Any, NoReturn
 
 from tqdm import tqdm
 
@@ -32,9 +32,16 @@ from tovak.cli.args import (
     position_arg,
 )
 from tovak.cli.executors import open_executor
-from tovak.dataset import REPLAYS_DIR, DatasetWriter, RunDirectory, RunDirectoryError, read_run_info
+from tovak.dataset import (
+    REPLAYS_DIR,
+    DatasetWriter,
+    RunDirectory,
+    RunDirectoryError,
+    read_run_info,
+    records_table,
+)
 from tovak.notation import from_text
-from tovak.records import read_games, recorded_games
+from tovak.records import games_from_table, read_games, recorded_games
 from tovak.replay_html import replay_page, result_text
 from tovak.cli.run_summary import replay_name, run_summary, summary_lines
 from tovak.selfplay import (
@@ -154,7 +161,7 @@ def add_parser(subparsers: Any) -> None:
 
 
 def run(args: argparse.Namespace) -> int:
-    """Play the games the options ask for and report them."""
+    """Play the games the run still lacks, write them, and report the run."""
     out = Path(args.out)
     # Refusals come first, so that a refused run touches nothing; the
     # directory is created only once the games have somewhere to be played.
@@ -201,7 +208,7 @@ def _replay_lines(out: Path, numbers: list[int]) -> list[str]:
 def _check_run_directory(args: argparse.Namespace, out: Path) -> None:
     try:
         if args.resume:
-            _check_resume_options(args, read_run_info(out)["settings"])
+            _check_resume_options(args, read_run_info(out, KIND)["settings"])
         else:
             _check_start_is_playable(_settings_from_options(args))
             RunDirectory.check_new(out)
@@ -250,6 +257,12 @@ def _check_start_is_playable(settings: GameSettings) -> None:
 
 
 def _check_resume_options(args: argparse.Namespace, recorded: dict[str, Any]) -> None:
+    missing = [key for key in _SETTING_OPTIONS if key not in recorded]
+    if missing:
+        raise CommandError(
+            f"the run in {args.out!r} does not record its {missing[0]}: it was not written by tovak selfplay",
+            USAGE_ERROR,
+        )
     given = {
         "games": args.games,
         "depth": args.depth,
@@ -298,8 +311,9 @@ class _Session:
         )
         started = time.perf_counter()
         plies = 0
+        played = play_games(self.settings, missing, executor)
         try:
-            for record in play_games(self.settings, missing, executor):
+            while (record := self._next_game(played)) is not None:
                 if record.number in self.done:
                     continue  # a game played twice (a lost worker's task run again)
                 self.done.add(record.number)
@@ -315,11 +329,24 @@ class _Session:
                 bar.update(1)
             self.write_chunk()
         except KeyboardInterrupt:
-            self._save_after_interrupt()
+            self._stop("interrupted", INTERRUPTED)
         except OSError as error:
             raise CommandError(self._write_failure(error)) from None
         finally:
+            played.close()
             bar.close()
+
+    def _next_game(self, played: Generator[GameRecord, None, None]) -> GameRecord | None:
+        """The next finished game; a failure to play one (a lost cluster, a
+        broken worker pool) stops the run with the finished games saved."""
+        try:
+            return next(played)
+        except StopIteration:
+            return None
+        except (KeyboardInterrupt, CommandError):
+            raise
+        except Exception as error:  # noqa: BLE001 - reported in one line, with what was saved
+            self._stop(f"the games stopped: {type(error).__name__}: {error}", 1)
 
     def _chunk_is_due(self) -> bool:
         waited = time.monotonic() - self.last_chunk
@@ -339,16 +366,17 @@ class _Session:
             if record.number <= self.args.replays:
                 self._write_replay(record)
 
-    def _save_after_interrupt(self) -> None:
+    def _stop(self, reason: str, status: int) -> NoReturn:
+        """Save the finished games, then end the command with ``reason``."""
         try:
             self.write_chunk()
         except OSError as error:
-            raise CommandError(self._write_failure(error), INTERRUPTED) from None
+            raise CommandError(self._write_failure(error), status) from None
         out = self.run_dir.path
         raise CommandError(
-            f"interrupted; {len(self.done)} of {self.games} games recorded in {str(out)!r} "
+            f"{reason}; {len(self.done)} of {self.games} games recorded in {str(out)!r} "
             f"(continue with: tovak selfplay --out {out} --resume)",
-            INTERRUPTED,
+            status,
         )
 
     def _write_failure(self, error: OSError) -> str:
@@ -360,9 +388,11 @@ class _Session:
         )
 
     def _write_replay(self, record: GameRecord) -> None:
+        # The page shows the game as the dataset holds it, as "tovak replay" would.
+        recorded = games_from_table(records_table([record]), self.settings.seed)[0]
         folder = self.run_dir.replays_dir
         folder.mkdir(exist_ok=True)
-        page = replay_page(record, self.settings_text).encode("utf-8")
+        page = replay_page(recorded, self.settings_text).encode("utf-8")
         write_atomically(folder / replay_name(record.number), page, replace=True)
 
     def write_missing_replays(self) -> None:
