@@ -9,7 +9,7 @@ import sys
 from collections.abc import Sequence
 
 import tovak
-from tovak.cli import analyze, play, replay, selfplay
+from tovak.cli import analyze, engine, match, play, replay, selfplay
 from tovak.cli.args import CommandError, Parser
 
 PROG = "tovak"
@@ -35,6 +35,8 @@ def build_parser() -> Parser:
     analyze.add_parser(subparsers)
     selfplay.add_parser(subparsers)
     replay.add_parser(subparsers)
+    match.add_parser(subparsers)
+    engine.add_parser(subparsers)
     parser.commands = subparsers.choices
     return parser
 
