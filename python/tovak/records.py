@@ -17,16 +17,18 @@ from __future__ import annotations
 import os
 from collections.abc import Iterable
 from pathlib import Path
-from typing import Any, Literal, cast
+from typing import TYPE_CHECKING, Any, Literal, cast
 
 import pyarrow as pa
 import pyarrow.compute as pc
-import pyarrow.dataset as ds
 
 from tovak.dataset import DATA_DIR, PLY_SCHEMA, chunk_paths, read_run_info
 from tovak.notation import from_text, to_text
 from tovak.selfplay import GameRecord, PlyRecord, game_seed
 from tovak.terms import Color
+
+if TYPE_CHECKING:
+    import pyarrow.dataset as ds
 
 __all__ = ["games_from_table", "move_lists", "read_game", "read_games", "read_plies", "recorded_games"]
 
@@ -41,6 +43,8 @@ def read_plies(
 ) -> pa.Table:
     """The plies of a run (or of the ``games`` named), sorted by game and ply
     (when ``columns``, if given, include both)."""
+    import pyarrow.dataset as ds  # see _dataset
+
     dataset = _dataset(Path(run_dir))
     wanted = None if games is None else ds.field("game").isin(sorted(set(games)))
     table = dataset.to_table(columns=columns, filter=wanted)
@@ -99,6 +103,11 @@ def move_lists(run_dir: str | os.PathLike[str]) -> dict[int, list[str]]:
 
 
 def _dataset(run_dir: Path) -> ds.Dataset:
+    # Imported here, not with the module: pyarrow.dataset brings pandas in
+    # (a fifth of a second), and every worker process of a self-play run
+    # imports the command, and so this module, before it plays a game.
+    import pyarrow.dataset as ds
+
     read_run_info(run_dir)  # a clear error for a directory that holds no run
     return ds.dataset([os.fspath(p) for p in chunk_paths(run_dir / DATA_DIR)], schema=PLY_SCHEMA, format="parquet")
 

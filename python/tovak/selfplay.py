@@ -10,6 +10,7 @@ speed.
 
 from __future__ import annotations
 
+import itertools
 import random
 import time
 from collections.abc import Generator, Iterable
@@ -34,6 +35,7 @@ __all__ = [
     "PlyRecord",
     "game_seed",
     "play_game",
+    "play_game_task",
     "play_games",
     "settings_from_json",
     "settings_to_json",
@@ -46,6 +48,11 @@ END_PLY_LIMIT = "ply limit"
 # worker of a small cluster busy, few enough that an interrupted run throws
 # little work away and memory stays flat however many games a run has.
 DEFAULT_MAX_PENDING = 64
+# Games played by one task. A task costs a round trip between the writer and a
+# worker (a couple of milliseconds through a process pool, more on a cluster),
+# as much as a short game at depth 1 or 2: a few games a task keep two local
+# workers busy, and a lost worker still costs only a few games.
+DEFAULT_GAMES_PER_TASK = 4
 
 ChosenBy = Literal["random", "engine"]
 
@@ -177,15 +184,17 @@ def play_games(
     executor: Executor | None = None,
     *,
     max_pending: int = DEFAULT_MAX_PENDING,
+    games_per_task: int = DEFAULT_GAMES_PER_TASK,
 ) -> Generator[GameRecord, None, None]:
     """Play the games ``numbers`` of a run and yield each record as it finishes.
 
     Without an executor the games are played here, one after the other, in
     the order given. With one (a ``concurrent.futures.ProcessPoolExecutor``,
-    a cluster client's executor, ...) each game is a task of its own, at most
-    ``max_pending`` of them handed out at a time, and the records come in the
-    order the games finish. Closing the iterator early cancels the tasks not
-    yet started.
+    a cluster client's executor, ...) the games go out in tasks of
+    ``games_per_task`` consecutive numbers, at most ``max_pending`` tasks
+    handed out at a time, and the records come in the order the tasks finish
+    (in the order given within a task). Closing the iterator early cancels
+    the tasks not yet started.
     """
     if executor is None:
         for number in numbers:
@@ -193,15 +202,17 @@ def play_games(
         return
     if max_pending < 1:
         raise ValueError(f"max_pending must be at least 1, got {max_pending}")
+    if games_per_task < 1:
+        raise ValueError(f"games_per_task must be at least 1, got {games_per_task}")
     waiting = iter(numbers)
-    pending: set[Future[GameRecord]] = set()
+    pending: set[Future[list[GameRecord]]] = set()
 
     def hand_out(count: int) -> None:
         for _ in range(count):
-            number = next(waiting, None)
-            if number is None:
+            task = list(itertools.islice(waiting, games_per_task))
+            if not task:
                 return
-            pending.add(executor.submit(play_game, settings, number))
+            pending.add(executor.submit(play_game_task, settings, task))
 
     try:
         hand_out(max_pending)
@@ -211,12 +222,17 @@ def play_games(
             pending.update(still_running)
             # Several may finish together; yield them in game order so that a
             # run's chunks depend as little as possible on timing.
-            for future in sorted(done, key=lambda f: f.result().number):
-                yield future.result()
+            for future in sorted(done, key=lambda f: f.result()[0].number):
+                yield from future.result()
             hand_out(len(done))
     finally:
         for future in pending:
             future.cancel()
+
+
+def play_game_task(settings: GameSettings, numbers: list[int]) -> list[GameRecord]:
+    """Play the games ``numbers`` one after the other: one task of :func:`play_games`."""
+    return [play_game(settings, number) for number in numbers]
 
 
 def settings_to_json(settings: GameSettings) -> dict[str, Any]:

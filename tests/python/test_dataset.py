@@ -177,10 +177,11 @@ def test_opening_a_run_removes_stale_temporaries(tmp_path, games):
         assert not stale.exists()
 
 
-def test_play_games_on_an_executor_gives_the_same_games(games):
+@pytest.mark.parametrize("games_per_task", [1, 3])
+def test_play_games_on_an_executor_gives_the_same_games(games, games_per_task):
     context = multiprocessing.get_context("spawn")
     with ProcessPoolExecutor(max_workers=2, mp_context=context) as pool:
-        played = list(play_games(SETTINGS, range(8, 0, -1), pool, max_pending=3))
+        played = list(play_games(SETTINGS, range(8, 0, -1), pool, max_pending=3, games_per_task=games_per_task))
     assert sorted(map(timeless, played), key=lambda g: g.number) == list(map(timeless, games))
 
 
