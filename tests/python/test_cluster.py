@@ -99,7 +99,9 @@ def test_games_of_a_lost_worker_are_played_elsewhere_once(cluster):
             wait_until(lambda: "victim" in worker_names(client), "the extra worker")
             victim_address = worker_names(client)["victim"]
             played = []
-            for record in play_games(settings, numbers, client.get_executor()):
+            # One game a task, so that the extra worker is still playing when
+            # the first records come back.
+            for record in play_games(settings, numbers, client.get_executor(), games_per_task=1):
                 played.append(record)
                 if victim.poll() is None and client.processing([victim_address])[victim_address]:
                     # Killed while it is playing a game: that game is lost with it.
