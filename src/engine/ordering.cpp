@@ -23,24 +23,86 @@ static_assert(SHAPE_SCORES.scores[7][16] == 940);  // h1-a3: 9 steps, centre gai
 
 constexpr std::uint32_t CAPTURE_BIT = 1u << 11;
 
-// A move's place in the order within a list as one 32-bit key, compared as
-// an integer, largest first; keys of one list are distinct:
-//   bits 31..20  ordering score without the hint: capture bit, then the
+// A move's key in a list, compared as an integer, largest first:
+//   bits 23..12  ordering score without the hint: capture bit, then the
 //                move's shape score (80..1400, 11 bits)
-//   bits 19..0   the move's place in the rules' enumeration (move_place),
-//                so the later-generated of two equal scores comes first
-inline std::uint32_t key_of(std::uint32_t place, bool capture) {
-    const Move m = move_at_place(place);
-    const std::uint32_t score = (capture ? CAPTURE_BIT : 0) | SHAPE_SCORES.scores[m.from.index][m.to.index];
-    return score << MOVE_PLACE_BITS | place;
+//   bits 11..0   origin and destination, 6 bits each
+// The score decides, except between equal scores, where the later-generated
+// move (the larger place in the rules' enumeration) comes first. A place
+// costs a lookup of the move's first supporting pair, so keys leave it out
+// and it is looked up only for ties, or for the whole rest of a list that is
+// sorted.
+constexpr unsigned SCORE_SHIFT = 12;
+constexpr std::uint32_t NO_MOVE_BITS = 1u << SCORE_SHIFT;  // equals the low bits of no key
+
+inline std::uint32_t move_bits(int from, int to) { return static_cast<std::uint32_t>(from << 6 | to); }
+inline std::uint32_t move_bits(Move m) { return move_bits(m.from.index, m.to.index); }
+inline std::uint32_t key_of(int from, int to, std::uint32_t capture_bit) {
+    return (capture_bit | SHAPE_SCORES.scores[from][to]) << SCORE_SHIFT | move_bits(from, to);
 }
-inline Move move_of_key(std::uint32_t key) { return move_at_place(key & ((1u << MOVE_PLACE_BITS) - 1)); }
+inline Move move_of_key(std::uint32_t key) {
+    return Move{Square::from_index(static_cast<int>((key >> 6) & 63)), Square::from_index(static_cast<int>(key & 63))};
+}
+inline std::uint32_t place_of_key(const FirstPairs& first_pairs, std::uint32_t key) {
+    const int from = static_cast<int>((key >> 6) & 63);
+    const int to = static_cast<int>(key & 63);
+    return move_place(first_pairs.lower(move_pivot_spread(from, to)), from, to);
+}
+// The key with its place in the low bits instead: these keys order a whole list.
+inline std::uint32_t placed_key(const FirstPairs& first_pairs, std::uint32_t key) {
+    return (key >> SCORE_SHIFT) << MOVE_PLACE_BITS | place_of_key(first_pairs, key);
+}
+
+// The keys of the side's moves that land in `landing`, the move with low
+// bits `left_out` left out; returns how many.
+std::size_t lay_out_keys(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, std::uint32_t left_out,
+                         std::uint32_t* keys) {
+    std::size_t n = 0;
+    for (Bitboard origins = side.own(); origins;) {
+        const int from = pop_lowest_bit(origins);
+        for (Bitboard targets = side.destinations(from) & landing; targets;) {
+            const std::uint32_t key = key_of(from, pop_lowest_bit(targets), capture_bit);
+            keys[n] = key;
+            n += (key & (NO_MOVE_BITS - 1)) != left_out;
+        }
+    }
+    return n;
+}
+
+// Takes the best of keys[0..size) out and returns its key; the last key
+// fills the hole, as the order of the rest is free.
+std::uint32_t take_best_key(std::uint32_t* keys, std::size_t& size, const FirstPairs& first_pairs) {
+    // Branch-free passes (the compiler vectorises them): the largest key,
+    // then how many share its score.
+    std::uint32_t largest = 0;
+    for (std::size_t i = 0; i < size; ++i) largest = std::max(largest, keys[i]);
+    const std::uint32_t score = largest >> SCORE_SHIFT;
+    std::size_t tied = 0;
+    for (std::size_t i = 0; i < size; ++i) tied += (keys[i] >> SCORE_SHIFT) == score;
+    std::size_t at = 0;
+    if (tied == 1) {
+        while (keys[at] != largest) ++at;
+    } else {
+        std::uint32_t best_place = 0;
+        for (std::size_t i = 0; i < size; ++i) {
+            if ((keys[i] >> SCORE_SHIFT) != score) continue;
+            const std::uint32_t place = place_of_key(first_pairs, keys[i]);
+            if (place >= best_place) {  // places are distinct
+                best_place = place;
+                at = i;
+            }
+        }
+    }
+    const std::uint32_t best = keys[at];
+    keys[at] = keys[--size];
+    return best;
+}
 
 }  // namespace
 
 // --- OrderedMoves -------------------------------------------------------------
 
-OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(us) {
+OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(us), first_pairs_(us.own()) {
     // A hint that is not a legal move matches nothing.
     if (hint && us.is_move(*hint)) {
         hint_ = hint;
@@ -66,33 +128,23 @@ void OrderedMoves::start_stage(Stage stage) {
     stage_ = stage;
     const bool captures = stage == Stage::Captures;
     const Bitboard landing = captures ? us_.enemy() : ~(us_.own() | us_.enemy());
-    const std::size_t placed = placed_moves(us_, landing, keys_);
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < placed; ++i)
-        if (move_at_place(keys_[i]) != hint_) keys_[n++] = key_of(keys_[i], captures);
-    size_ = n;
+    size_ = lay_out_keys(us_, landing, captures ? CAPTURE_BIT : 0, hint_ ? move_bits(*hint_) : NO_MOVE_BITS, keys_);
     picks_ = 0;
 }
 
-std::uint32_t OrderedMoves::take_largest() {
-    // A branch-free maximum (the compiler vectorises it), then the key's
-    // place; the last key fills the hole, as the order of the rest is free.
-    std::uint32_t largest = 0;
-    for (std::size_t i = 0; i < size_; ++i) largest = std::max(largest, keys_[i]);
-    std::size_t at = 0;
-    while (keys_[at] != largest) ++at;
-    keys_[at] = keys_[--size_];
+Move OrderedMoves::take_best() {
     ++picks_;
-    return largest;
+    return move_of_key(take_best_key(keys_, size_, first_pairs_));
 }
 
-std::uint32_t OrderedMoves::take_from_sorted() {
-    // Sorted ascending on the first call, then taken from the back.
+Move OrderedMoves::take_from_sorted() {
+    // Placed and sorted ascending on the first call, then taken from the back.
     if (picks_ == SCANNED_PICKS) {
+        for (std::size_t i = 0; i < size_; ++i) keys_[i] = placed_key(first_pairs_, keys_[i]);
         std::sort(keys_, keys_ + size_);
         ++picks_;
     }
-    return keys_[--size_];
+    return move_at_place(keys_[--size_] & ((1u << MOVE_PLACE_BITS) - 1));
 }
 
 // --- Lists ----------------------------------------------------------------------
@@ -106,25 +158,15 @@ void ordered_moves(const Position& position, std::optional<Move> hint, MoveList&
 
 void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& out) {
     // A hint that is a legal capture leads; the best of the other captures
-    // fill the list, their keys kept in descending order while the captures
-    // are visited.
+    // fill the list.
     out.clear();
     const bool hint_leads = hint && (us.enemy() & bit_of(hint->to.index)) && us.is_move(*hint);
     if (hint_leads) out.push_back(*hint);
-    const std::size_t room = MAX_CAPTURES - out.size();
-    std::uint32_t places[MAX_MOVES];
-    const std::size_t placed = placed_moves(us, us.enemy(), places);
-    std::uint32_t best[MAX_CAPTURES];
-    std::size_t kept = 0;
-    for (std::size_t c = 0; c < placed; ++c) {
-        if (hint_leads && move_at_place(places[c]) == *hint) continue;
-        const std::uint32_t key = key_of(places[c], true);
-        if (kept == room && key < best[kept - 1]) continue;
-        std::size_t i = kept < room ? kept++ : kept - 1;
-        for (; i > 0 && best[i - 1] < key; --i) best[i] = best[i - 1];
-        best[i] = key;
-    }
-    for (std::size_t i = 0; i < kept; ++i) out.push_back(move_of_key(best[i]));
+    if (us.counts().captures == static_cast<int>(hint_leads)) return;
+    std::uint32_t keys[MAX_MOVES];
+    std::size_t size = lay_out_keys(us, us.enemy(), CAPTURE_BIT, hint_leads ? move_bits(*hint) : NO_MOVE_BITS, keys);
+    const FirstPairs first_pairs(us.own());
+    while (size > 0 && out.size() < MAX_CAPTURES) out.push_back(move_of_key(take_best_key(keys, size, first_pairs)));
 }
 
 void capture_moves(const Position& position, std::optional<Move> hint, CaptureList& out) {

@@ -67,10 +67,11 @@ private:
 // most nodes of an alpha-beta search cut off after a few moves. The hint,
 // which outranks everything, comes first; then the captures, which outrank
 // every quiet move; the quiet moves are only looked at once the captures are
-// used up. Each move is keyed by its ordering score and its place in the
-// rules' enumeration, so that among equal scores the later-generated move
-// comes first. Within a stage the first few moves are found by scanning for
-// the largest key, and a stage that is asked for more sorts the rest once.
+// used up. Among equal scores the later-generated move comes first, and a
+// move's place in the rules' enumeration costs a lookup: it is looked up only
+// for moves that tie for the best score. Within a stage the first few moves
+// are found by scanning for the best key, and a stage that is asked for more
+// sorts the rest once, placed.
 class OrderedMoves {
 public:
     // Moves of a stage found by scanning before the rest is sorted.
@@ -90,8 +91,7 @@ public:
             start_stage(Stage::QuietMoves);
             if (size_ == 0) return std::nullopt;
         }
-        const std::uint32_t key = picks_ < SCANNED_PICKS ? take_largest() : take_from_sorted();
-        return move_at_place(key & ((1u << MOVE_PLACE_BITS) - 1));
+        return picks_ < SCANNED_PICKS ? take_best() : take_from_sorted();
     }
 
     // Moves not yet handed out.
@@ -106,10 +106,11 @@ private:
 
     // Lays out the keys of one stage's moves, the hint left out.
     void start_stage(Stage stage);
-    std::uint32_t take_largest();
-    std::uint32_t take_from_sorted();
+    Move take_best();
+    Move take_from_sorted();
 
     const SideMoves& us_;
+    FirstPairs first_pairs_;    // the places of tied moves
     std::optional<Move> hint_;  // the hint when it is a legal move: left out of the stages
     Stage stage_;
     std::uint32_t keys_[MAX_MOVES];  // its keys not yet handed out
