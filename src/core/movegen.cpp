@@ -145,7 +145,7 @@ namespace {
 // lane shift, and each rank's pairs move into their rows at once. The rank is a
 // template argument because the byte shifts take immediate counts.
 template <int R>
-inline void add_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high) {
+[[gnu::always_inline]] inline void add_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high) {
     const auto files = static_cast<std::uint32_t>((own >> (8 * R)) & 0xff);
     if (files == 0) return;
     // Lanes above R: the partners of higher ranks (none above rank 7: a
@@ -167,7 +167,7 @@ inline void add_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& 
 }
 
 template <int... R>
-inline void add_all_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high,
+[[gnu::always_inline]] inline void add_all_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high,
                                std::integer_sequence<int, R...>) {
     (add_rank_pairs<R>(own, spread, low, high), ...);
 }
@@ -177,7 +177,7 @@ struct PivotVectors {
     __m128i low;
     __m128i high;
 };
-inline PivotVectors pivot_vectors(Bitboard own) {
+[[gnu::always_inline]] inline PivotVectors pivot_vectors(Bitboard own) {
     const __m128i spread = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(own)), _mm_setzero_si128());
     PivotVectors v{_mm_setzero_si128(), _mm_setzero_si128()};
     add_all_rank_pairs(own, spread, v.low, v.high, std::make_integer_sequence<int, 8>{});

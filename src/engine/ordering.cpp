@@ -158,15 +158,32 @@ void ordered_moves(const Position& position, std::optional<Move> hint, MoveList&
 
 void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& out) {
     // A hint that is a legal capture leads; the best of the other captures
-    // fill the list.
+    // fill the list, their keys kept in order while the captures are visited.
     out.clear();
     const bool hint_leads = hint && (us.enemy() & bit_of(hint->to.index)) && us.is_move(*hint);
     if (hint_leads) out.push_back(*hint);
-    if (us.counts().captures == static_cast<int>(hint_leads)) return;
-    std::uint32_t keys[MAX_MOVES];
-    std::size_t size = lay_out_keys(us, us.enemy(), CAPTURE_BIT, hint_leads ? move_bits(*hint) : NO_MOVE_BITS, keys);
+    const std::uint32_t left_out = hint_leads ? move_bits(*hint) : NO_MOVE_BITS;
+    const std::size_t room = MAX_CAPTURES - out.size();
     const FirstPairs first_pairs(us.own());
-    while (size > 0 && out.size() < MAX_CAPTURES) out.push_back(move_of_key(take_best_key(keys, size, first_pairs)));
+    // Whether a comes before b: a higher score, or an equal one and a later place.
+    auto before = [&](std::uint32_t a, std::uint32_t b) {
+        if ((a >> SCORE_SHIFT) != (b >> SCORE_SHIFT)) return a > b;
+        return place_of_key(first_pairs, a) > place_of_key(first_pairs, b);
+    };
+    std::uint32_t best[MAX_CAPTURES];
+    std::size_t kept = 0;
+    for (Bitboard origins = us.own(); origins;) {
+        const int from = pop_lowest_bit(origins);
+        for (Bitboard targets = us.destinations(from) & us.enemy(); targets;) {
+            const std::uint32_t key = key_of(from, pop_lowest_bit(targets), CAPTURE_BIT);
+            if ((key & (NO_MOVE_BITS - 1)) == left_out) continue;
+            if (kept == room && !before(key, best[kept - 1])) continue;
+            std::size_t i = kept < room ? kept++ : kept - 1;
+            for (; i > 0 && before(key, best[i - 1]); --i) best[i] = best[i - 1];
+            best[i] = key;
+        }
+    }
+    for (std::size_t i = 0; i < kept; ++i) out.push_back(move_of_key(best[i]));
 }
 
 void capture_moves(const Position& position, std::optional<Move> hint, CaptureList& out) {
