@@ -184,35 +184,26 @@ struct PivotVectors {
     return v;
 }
 
-// The destinations of the pieces of rank R, as reflections gives them, from
-// the set still in registers: rows R..R+7 are one window for the whole rank.
-template <int R, typename Visit>
-inline bool visit_rank_pieces(Bitboard own, const PivotVectors& pivots, Visit& visit) {
-    std::uint32_t files = static_cast<std::uint32_t>((own >> (8 * R)) & 0xff);
-    if (files == 0) return true;
-    __m128i window = pivots.low;
-    if constexpr (R > 0)
-        window = _mm_or_si128(_mm_srli_si128(pivots.low, 2 * R), _mm_slli_si128(pivots.high, 16 - 2 * R));
-    const __m128i low_bytes = _mm_set1_epi16(0x00ff);
-    for (; files; files &= files - 1) {
-        const int f = std::countr_zero(files);
-        const __m128i shifted = _mm_and_si128(_mm_srl_epi16(window, _mm_cvtsi32_si128(f)), low_bytes);
-        const auto reached = static_cast<Bitboard>(_mm_cvtsi128_si64(_mm_packus_epi16(shifted, shifted)));
-        if (!visit(8 * R + f, reached & ~own)) return false;
-    }
-    return true;
-}
-
-template <typename Visit, int... R>
-inline bool visit_all_pieces(Bitboard own, const PivotVectors& pivots, Visit& visit, std::integer_sequence<int, R...>) {
-    return (visit_rank_pieces<R>(own, pivots, visit) && ...);
-}
-
 // Calls visit(from, destinations) for each own piece, ascending, while it
-// returns true; whether it never returned false.
+// returns true; whether it never returned false. The set is stored once, so
+// that the window of each piece's rank is one unaligned load and the pieces
+// are one loop.
 template <typename Visit>
 inline bool for_each_piece(Bitboard own, Visit&& visit) {
-    return visit_all_pieces(own, pivot_vectors(own), visit, std::make_integer_sequence<int, 8>{});
+    const PivotVectors pivots = pivot_vectors(own);
+    alignas(16) std::uint16_t rows[24];
+    _mm_store_si128(reinterpret_cast<__m128i*>(rows), pivots.low);
+    _mm_store_si128(reinterpret_cast<__m128i*>(rows + 8), pivots.high);
+    _mm_store_si128(reinterpret_cast<__m128i*>(rows + 16), _mm_setzero_si128());
+    const __m128i low_bytes = _mm_set1_epi16(0x00ff);
+    for (Bitboard rest = own; rest;) {
+        const int from = pop_lowest_bit(rest);
+        const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows + (from >> 3)));
+        const __m128i shifted = _mm_and_si128(_mm_srl_epi16(window, _mm_cvtsi32_si128(from & 7)), low_bytes);
+        const auto reached = static_cast<Bitboard>(_mm_cvtsi128_si64(_mm_packus_epi16(shifted, shifted)));
+        if (!visit(from, reached & ~own)) return false;
+    }
+    return true;
 }
 
 }  // namespace
