@@ -7,6 +7,7 @@
 #include "core/movegen.h"
 #include "fuzz_check.h"
 #include "core_reference_support.h"
+#include "core_reflection_support.h"
 
 namespace tovak::fuzz {
 namespace {
@@ -84,12 +85,14 @@ void check_position(const Position& p) {
         }
     }
 
-    MoveList caps;
-    generate_captures(p, caps);
-    std::vector<Move> want_caps;
-    for (const Move m : moves)
-        if (p.piece_at(m.to) == opponent(side)) want_caps.push_back(m);
-    FUZZ_CHECK(same_moves(std::vector<Move>(caps.begin(), caps.end()), want_caps));
+    // Each piece's destinations, which the search takes its moves from.
+    const SideMoves side_moves(p);
+    std::array<Bitboard, 64> want_destinations{};
+    for (const Move m : moves) want_destinations[m.from.index] |= bit_of(m.to.index);
+    for (Bitboard origins = own; origins;) {
+        const int from = pop_lowest_bit(origins);
+        FUZZ_CHECK(side_moves.destinations(from) == want_destinations[static_cast<std::size_t>(from)]);
+    }
 
     check_counts(p, Color::White);
     check_counts(p, Color::Black);

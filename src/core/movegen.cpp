@@ -1,6 +1,5 @@
 #include "core/movegen.h"
 
-#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -118,12 +117,6 @@ void enumerate_moves(Bitboard own, Bitboard landing, MoveList& out) {
 }
 
 }  // namespace
-
-Bitboard reflect_set(Bitboard b, Pivot pivot) {
-    // The shift table covers the pivots of two squares (0..14 each way).
-    if (pivot.file_twice < 0 || pivot.file_twice > 14 || pivot.rank_twice < 0 || pivot.rank_twice > 14) return 0;
-    return reflect_turned(half_turn(b), pivot_spread(pivot.file_twice, pivot.rank_twice));
-}
 
 PivotSet pair_pivots(Bitboard own) {
     PivotWords all;
@@ -245,53 +238,6 @@ SideMoves::SideMoves(Bitboard own, Bitboard enemy) : own_(own), enemy_(enemy) {
 void generate_legal_moves(const Position& p, MoveList& out) {
     const Bitboard own = p.pieces(p.side_to_move);
     enumerate_moves(own, ~own, out);
-}
-
-std::size_t placed_moves(const SideMoves& side, Bitboard landing, std::uint32_t* places) {
-    // A few moves find their first pairs one by one; many take them all from
-    // one pass of the pair loop, where the first square whose pairs reach a
-    // pivot is the lower square of its first pair. (The count is a bound
-    // from the side's counts: captures only, or all moves.)
-    constexpr int FEW_MOVES = 32;
-    const Bitboard own = side.own();
-    const int count = (landing & ~side.enemy()) == 0 ? side.counts().captures : side.counts().moves;
-    std::size_t n = 0;
-    auto place_all = [&](auto&& first_lower) {
-        for (Bitboard origins = own; origins;) {
-            const int from = pop_lowest_bit(origins);
-            for (Bitboard targets = side.destinations(from) & landing; targets;) {
-                const int to = pop_lowest_bit(targets);
-                places[n++] = move_place(first_lower(move_pivot_spread(from, to)), from, to);
-            }
-        }
-    };
-    if (count <= FEW_MOVES) {
-        const FirstPairs first_pairs(own);
-        place_all([&](int spread) { return first_pairs.lower(spread); });
-    } else {
-        std::uint8_t first_lower[256];
-        PivotWords seen;
-        for_each_pair_source(own, [&](int lower, const PivotWords& pivots) {
-            const PivotWords fresh{pivots.low & ~seen.low, pivots.high & ~seen.high};
-            seen.low |= pivots.low;
-            seen.high |= pivots.high;
-            for (int w = 0; w < 4; ++w)
-                for (std::uint64_t bits = fresh.word(w); bits;)
-                    first_lower[64 * w + pop_lowest_bit(bits)] = static_cast<std::uint8_t>(lower);
-        });
-        place_all([&](int spread) { return first_lower[spread]; });
-    }
-    return n;
-}
-
-void generate_captures(const Position& p, MoveList& out) {
-    // Captures are few: placed, then sorted by place.
-    const SideMoves side(p);
-    std::uint32_t places[MAX_MOVES];
-    const std::size_t n = placed_moves(side, side.enemy(), places);
-    std::sort(places, places + n);
-    out.clear();
-    for (std::size_t i = 0; i < n; ++i) out.push_back(move_at_place(places[i]));
 }
 
 bool has_legal_move(const Position& p) {

@@ -14,8 +14,8 @@
 //   - whether any move exists (has_legal_move, SideMoves::any_move);
 //   - the first pair that supports a pivot in the rules' order (FirstPairs),
 //     which places a move in the rules' enumeration;
-//   - the rules' enumeration itself (generate_legal_moves,
-//     generate_captures), and each move's place in it (placed_moves).
+//   - the rules' enumeration itself (generate_legal_moves), and each move's
+//     place in it (move_place).
 //
 // Two layouts carry the geometry. Sets of squares are 64-bit occupancy
 // sets; reflecting a whole set through a pivot is a half turn of the board
@@ -34,7 +34,6 @@
 #include "core/bitboard.h"
 #include "core/move.h"
 #include "core/move_list.h"
-#include "core/pivot.h"
 #include "core/position.h"
 #include "core/square.h"
 
@@ -93,11 +92,6 @@ inline Bitboard reflect_turned(Bitboard turned, int spread) {
     const PivotShift& s = PIVOT_SHIFTS[static_cast<std::size_t>(spread)];
     return std::rotl(turned, s.rotate) & s.on_board;
 }
-
-// The point reflection of a whole set through a pivot; squares reflected off
-// the board are dropped. Any pivot is accepted: one beyond the pivots of
-// two squares reflects every square off the board.
-Bitboard reflect_set(Bitboard b, Pivot pivot);
 
 // --- The pivot set --------------------------------------------------------------------
 
@@ -230,13 +224,6 @@ constexpr Move move_at_place(std::uint32_t place) {
 // mover's squares in lexicographic order, each pair's pivot applied to every
 // own piece in ascending order, a move kept at its first appearance only.
 void generate_legal_moves(const Position& p, MoveList& out);
-// The legal moves of the side to move that land on an enemy piece, in the same order.
-void generate_captures(const Position& p, MoveList& out);
-// The places of the side's legal moves that land in `landing`, by ascending
-// origin (not in the order of the places), written to `places` (room for
-// MAX_MOVES); returns how many. A move list that will be sorted by other
-// keys anyway needs no list in the rules' order, only each move's place.
-std::size_t placed_moves(const SideMoves& side, Bitboard landing, std::uint32_t* places);
 // Whether the side to move has any legal move (outcome() without a list).
 bool has_legal_move(const Position& p);
 

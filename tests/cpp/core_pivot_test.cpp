@@ -13,6 +13,7 @@
 #include "core/square.h"
 #include "core_printing_support.h"
 #include "core_reference_support.h"
+#include "core_reflection_support.h"
 
 namespace tovak {
 namespace {

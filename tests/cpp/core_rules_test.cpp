@@ -128,10 +128,9 @@ TEST(Capture, TheOnlyMoveTakesAndLeavesBlackWithoutMoves) {
     for (const char* s : {"b2", "h8"}) p.set_piece(Color::Black, sq(s));
     ASSERT_EQ(texts(p.legal_moves()), std::vector<std::string>{"a1-b2"});
     EXPECT_EQ(texts(reference::legal_moves(p)), std::vector<std::string>{"a1-b2"});
-    MoveList captures;
-    generate_captures(p, captures);
-    ASSERT_EQ(captures.size(), 1u);
-    EXPECT_EQ(captures[0], mv("a1-b2"));
+    const SideMoves white(p);
+    EXPECT_EQ(white.counts(), (MoveCounts{1, 1, 2}));
+    EXPECT_EQ(white.destinations(sq("a1").index), bit_of(sq("b2").index));
     EXPECT_EQ(p.outcome(), std::nullopt);
 
     ASSERT_FALSE(p.apply_move(mv("a1-b2")).has_value());
