@@ -33,6 +33,9 @@ constexpr int centre_distance(Square s) {
 
 // How much nearer to the centre a move brings its piece.
 constexpr int centre_gain(Move m) { return centre_distance(m.from) - centre_distance(m.to); }
+// The largest: from a corner to a centre square.
+constexpr int MAX_CENTRE_GAIN = centre_distance(Square::from_index(0)) - centre_distance(Square::from_index(27));
+static_assert(MAX_CENTRE_GAIN == 12);
 
 // The sum of the centre distances of the squares of a set.
 int centre_distance_sum(Bitboard set);

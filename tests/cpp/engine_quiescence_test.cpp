@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "core_reference_support.h"
 #include "engine/evaluate.h"
@@ -219,6 +222,48 @@ TEST(Quiescence, MatchesTheLiteralSearchOnSamples) {
         }
     }
     expect_same_tables(fast, literal, "after all calls");
+}
+
+// A deadline passing at every one of a call's tests, against the literal
+// quiescence: windows far above the stand-pat make nodes where every capture
+// fails the pruning test, each after its own deadline test.
+TEST(Quiescence, DeadlineAtEveryTestMatchesTheLiteralSearch) {
+    const int windows[][2] = {{NO_SCORE, -NO_SCORE}, {-50, 50}, {400, 800}, {1500, 3000}};
+    int pruned_only = 0;
+    for (const Position& p : sample_positions(67, 6, 3, 40)) {
+        for (const auto& w : windows) {
+            std::vector<reference_engine::TestRecord> log;
+            {
+                reference_engine::Table literal(TABLE_BUCKETS);
+                SearchStats stats;
+                auto counting = reference_engine::Deadline::at_test(std::nullopt, &log);
+                reference_engine::quiescence(p, w[0], w[1], 0, literal, counting, stats);
+                const bool captures_tested = std::any_of(log.begin(), log.end(), [](const auto& t) {
+                    return t.site == reference_engine::TestSite::QuiescenceCapture;
+                });
+                pruned_only += captures_tested && stats.quiescence_nodes == 1;
+            }
+            for (std::uint64_t test = 1; test <= log.size() + 1; ++test) {
+                const std::string context =
+                    describe(p) + " window " + std::to_string(w[0]) + " deadline at test " + std::to_string(test);
+                TranspositionTable fast(TABLE_BUCKETS);
+                TickClock clock;
+                const auto deadline = Deadline<TickClock>::after(clock, Duration{test, 0});
+                SearchStats fast_stats;
+                const std::optional<std::int32_t> got = quiescence(p, w[0], w[1], 0, fast, deadline, fast_stats);
+                reference_engine::Table literal(TABLE_BUCKETS);
+                SearchStats literal_stats;
+                auto literal_deadline = reference_engine::Deadline::at_test(test);
+                const std::optional<std::int32_t> want =
+                    reference_engine::quiescence(p, w[0], w[1], 0, literal, literal_deadline, literal_stats);
+                ASSERT_EQ(got, want) << context;
+                ASSERT_EQ(fast_stats, literal_stats) << context;
+                ASSERT_EQ(clock.reads, 1 + std::min<std::uint64_t>(test, log.size())) << context;
+                expect_same_tables(fast, literal, context);
+            }
+        }
+    }
+    EXPECT_GT(pruned_only, 5);
 }
 
 }  // namespace
