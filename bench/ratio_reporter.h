@@ -2,6 +2,7 @@
 // A console reporter that, once all benchmarks have run, prints for every
 // pair "<name>/fast" and "<name>/reference" the ratio of their CPU times:
 // how many times faster the fast code is, measured side by side in one run.
+// A benchmark run several times counts with its fastest run.
 
 #include <benchmark/benchmark.h>
 
@@ -20,12 +21,15 @@ public:
         for (const Run& run : runs) {
             if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
             // CPU time: on a shared machine the wall clock also counts the
-            // time other processes held the core. Names lose the suffixes
-            // the library adds ("/iterations:1").
+            // time other processes held the core. Of repeated runs the
+            // fastest counts: other processes only ever add time. Names lose
+            // the suffixes the library adds ("/iterations:1", "/repeats:5").
             std::string name = run.benchmark_name();
-            if (const std::size_t suffix = name.find("/iterations:"); suffix != std::string::npos)
-                name.erase(suffix);
-            seconds_[name] = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            for (const char* added : {"/iterations:", "/repeats:"})
+                if (const std::size_t suffix = name.find(added); suffix != std::string::npos) name.erase(suffix);
+            const double seconds = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const auto [at, added] = seconds_.emplace(name, seconds);
+            if (!added && seconds < at->second) at->second = seconds;
         }
     }
 
