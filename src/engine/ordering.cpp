@@ -53,20 +53,32 @@ inline std::uint32_t placed_key(const FirstPairs& first_pairs, std::uint32_t key
     return (key >> SCORE_SHIFT) << MOVE_PLACE_BITS | place_of_key(first_pairs, key);
 }
 
-// The keys of the side's moves that land in `landing`, the move with low
-// bits `left_out` left out; returns how many.
-std::size_t lay_out_keys(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, std::uint32_t left_out,
-                         std::uint32_t* keys) {
-    std::size_t n = 0;
+// Calls visit(key) for the side's moves that land in `landing`.
+template <typename Visit>
+inline void for_each_key(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, Visit&& visit) {
     for (Bitboard origins = side.own(); origins;) {
         const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = side.destinations(from) & landing; targets;) {
-            const std::uint32_t key = key_of(from, pop_lowest_bit(targets), capture_bit);
-            keys[n] = key;
-            n += (key & (NO_MOVE_BITS - 1)) != left_out;
-        }
+        for (Bitboard targets = side.destinations(from) & landing; targets;)
+            visit(key_of(from, pop_lowest_bit(targets), capture_bit));
     }
+}
+
+// The keys of the side's moves that land in `landing`, the moves with low
+// bits `left_out` or `also_left_out` left out; returns how many.
+std::size_t lay_out_keys(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, std::uint32_t left_out,
+                         std::uint32_t also_left_out, std::uint32_t* keys) {
+    std::size_t n = 0;
+    for_each_key(side, landing, capture_bit, [&](std::uint32_t key) {
+        keys[n] = key;
+        n += (key & (NO_MOVE_BITS - 1)) != left_out && (key & (NO_MOVE_BITS - 1)) != also_left_out;
+    });
     return n;
+}
+
+// Whether key a comes before key b: a higher score, or an equal one and a later place.
+inline bool comes_before(const FirstPairs& first_pairs, std::uint32_t a, std::uint32_t b) {
+    if ((a >> SCORE_SHIFT) != (b >> SCORE_SHIFT)) return a > b;
+    return place_of_key(first_pairs, a) > place_of_key(first_pairs, b);
 }
 
 // Takes the best of keys[0..size) out and returns its key; the last key
@@ -124,17 +136,41 @@ std::size_t OrderedMoves::remaining() const {
     return 0;
 }
 
+Bitboard OrderedMoves::stage_landing() const {
+    return stage_ == Stage::Captures ? us_.enemy() : ~(us_.own() | us_.enemy());
+}
+
 void OrderedMoves::start_stage(Stage stage) {
     stage_ = stage;
+    const MoveCounts& counts = us_.counts();
     const bool captures = stage == Stage::Captures;
-    const Bitboard landing = captures ? us_.enemy() : ~(us_.own() | us_.enemy());
-    size_ = lay_out_keys(us_, landing, captures ? CAPTURE_BIT : 0, hint_ ? move_bits(*hint_) : NO_MOVE_BITS, keys_);
+    const bool hint_in_stage = hint_ && ((us_.enemy() & bit_of(hint_->to.index)) != 0) == captures;
+    size_ = static_cast<std::size_t>(captures ? counts.captures : counts.moves - counts.captures) - hint_in_stage;
     picks_ = 0;
 }
 
 Move OrderedMoves::take_best() {
+    const std::uint32_t capture_bit = stage_ == Stage::Captures ? CAPTURE_BIT : 0;
+    const std::uint32_t hint_bits = hint_ ? move_bits(*hint_) : NO_MOVE_BITS;
+    if (picks_ == 0) {
+        // The best move in one pass over the stage's moves.
+        std::uint32_t best = 0;
+        for_each_key(us_, stage_landing(), capture_bit, [&](std::uint32_t key) {
+            if ((key & (NO_MOVE_BITS - 1)) != hint_bits && comes_before(first_pairs_, key, best)) best = key;
+        });
+        first_key_ = best;
+        --size_;
+    } else {
+        // A second move is wanted: the keys are laid out once.
+        if (picks_ == 1) {
+            [[maybe_unused]] const std::size_t n = lay_out_keys(us_, stage_landing(), capture_bit, hint_bits,
+                                                                first_key_ & (NO_MOVE_BITS - 1), keys_);
+            assert(n == size_);
+        }
+        first_key_ = take_best_key(keys_, size_, first_pairs_);
+    }
     ++picks_;
-    return move_of_key(take_best_key(keys_, size_, first_pairs_));
+    return move_of_key(first_key_);
 }
 
 Move OrderedMoves::take_from_sorted() {
@@ -165,11 +201,7 @@ void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& o
     const std::uint32_t left_out = hint_leads ? move_bits(*hint) : NO_MOVE_BITS;
     const std::size_t room = MAX_CAPTURES - out.size();
     const FirstPairs first_pairs(us.own());
-    // Whether a comes before b: a higher score, or an equal one and a later place.
-    auto before = [&](std::uint32_t a, std::uint32_t b) {
-        if ((a >> SCORE_SHIFT) != (b >> SCORE_SHIFT)) return a > b;
-        return place_of_key(first_pairs, a) > place_of_key(first_pairs, b);
-    };
+    auto before = [&](std::uint32_t a, std::uint32_t b) { return comes_before(first_pairs, a, b); };
     std::uint32_t best[MAX_CAPTURES];
     std::size_t kept = 0;
     for (Bitboard origins = us.own(); origins;) {

@@ -104,8 +104,11 @@ private:
         QuietMoves,  // handing out quiet moves
     };
 
-    // Lays out the keys of one stage's moves, the hint left out.
+    // Starts a stage: its first move is found without laying out its keys,
+    // as a cut-off often follows it.
     void start_stage(Stage stage);
+    // The landing squares of the current stage's moves.
+    Bitboard stage_landing() const;
     Move take_best();
     Move take_from_sorted();
 
@@ -113,9 +116,10 @@ private:
     FirstPairs first_pairs_;    // the places of tied moves
     std::optional<Move> hint_;  // the hint when it is a legal move: left out of the stages
     Stage stage_;
-    std::uint32_t keys_[MAX_MOVES];  // its keys not yet handed out
-    std::size_t size_ = 0;
-    int picks_ = 0;  // moves handed out from the current stage
+    std::uint32_t keys_[MAX_MOVES];  // its keys not yet handed out, once laid out
+    std::size_t size_ = 0;           // moves of the stage not yet handed out
+    int picks_ = 0;                  // moves handed out from the current stage
+    std::uint32_t first_key_ = 0;    // the key of the stage's first move, until the keys are laid out
 };
 
 // Every legal move of the position, best first.
