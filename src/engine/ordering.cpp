@@ -152,25 +152,25 @@ void OrderedMoves::start_stage(Stage stage) {
 Move OrderedMoves::take_best() {
     const std::uint32_t capture_bit = stage_ == Stage::Captures ? CAPTURE_BIT : 0;
     const std::uint32_t hint_bits = hint_ ? move_bits(*hint_) : NO_MOVE_BITS;
+    std::uint32_t best = 0;
     if (picks_ == 0) {
         // The best move in one pass over the stage's moves.
-        std::uint32_t best = 0;
         for_each_key(us_, stage_landing(), capture_bit, [&](std::uint32_t key) {
             if ((key & (NO_MOVE_BITS - 1)) != hint_bits && comes_before(first_pairs_, key, best)) best = key;
         });
         first_key_ = best;
         --size_;
     } else {
-        // A second move is wanted: the keys are laid out once.
+        // A second move is wanted: the keys of the rest are laid out once.
         if (picks_ == 1) {
             [[maybe_unused]] const std::size_t n = lay_out_keys(us_, stage_landing(), capture_bit, hint_bits,
                                                                 first_key_ & (NO_MOVE_BITS - 1), keys_);
             assert(n == size_);
         }
-        first_key_ = take_best_key(keys_, size_, first_pairs_);
+        best = take_best_key(keys_, size_, first_pairs_);
     }
     ++picks_;
-    return move_of_key(first_key_);
+    return move_of_key(best);
 }
 
 Move OrderedMoves::take_from_sorted() {
