@@ -5,7 +5,7 @@ their directory, and the standard readers."""
 import multiprocessing
 import os
 import random
-from concurrent.futures import ProcessPoolExecutor
+from concurrent.futures import Executor, Future, ProcessPoolExecutor
 from dataclasses import replace
 
 import pyarrow.parquet as pq
@@ -183,6 +183,49 @@ def test_play_games_on_an_executor_gives_the_same_games(games, games_per_task):
     with ProcessPoolExecutor(max_workers=2, mp_context=context) as pool:
         played = list(play_games(SETTINGS, range(8, 0, -1), pool, max_pending=3, games_per_task=games_per_task))
     assert sorted(map(timeless, played), key=lambda g: g.number) == list(map(timeless, games))
+
+
+class InlineExecutor(Executor):
+    """Plays the first ``runs`` tasks (all when None) as they are handed out,
+    so that they have all finished when the caller next waits; holds the
+    others, never started."""
+
+    def __init__(self, runs=None):
+        self.runs = runs
+        self.futures = []
+
+    def submit(self, fn, /, *args, **kwargs):
+        future = Future()
+        if self.runs is None or len(self.futures) < self.runs:
+            future.set_result(fn(*args, **kwargs))
+        self.futures.append(future)
+        return future
+
+
+@pytest.mark.parametrize(
+    "games_per_task, max_pending, order",
+    [
+        # Tasks handed out together finish together, and come out by their first game.
+        (1, 3, [6, 7, 8, 3, 4, 5, 1, 2]),
+        (3, 2, [5, 4, 3, 8, 7, 6, 2, 1]),
+        (1, 8, [1, 2, 3, 4, 5, 6, 7, 8]),
+    ],
+)
+def test_play_games_hands_out_a_window_of_tasks_and_yields_each_batch_in_game_order(
+    games, games_per_task, max_pending, order
+):
+    executor = InlineExecutor()
+    played = list(play_games(SETTINGS, range(8, 0, -1), executor, max_pending=max_pending, games_per_task=games_per_task))
+    assert [g.number for g in played] == order
+    assert list(map(timeless, played)) == [timeless(games[n - 1]) for n in order]
+
+
+def test_closing_play_games_early_cancels_the_tasks_not_started():
+    executor = InlineExecutor(runs=1)
+    played = play_games(SETTINGS, range(1, 9), executor, max_pending=3, games_per_task=1)
+    assert next(played).number == 1
+    played.close()
+    assert [f.cancelled() for f in executor.futures] == [False, True, True]
 
 
 def test_play_game_is_one_of_play_games(games):
