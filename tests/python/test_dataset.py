@@ -5,6 +5,8 @@ their directory, and the standard readers."""
 import multiprocessing
 import os
 import random
+import subprocess
+import sys
 from concurrent.futures import Executor, Future, ProcessPoolExecutor
 from dataclasses import replace
 
@@ -88,6 +90,24 @@ def test_a_game_without_plies_keeps_one_row(tmp_path):
     ]
     assert records.read_game(tmp_path / "run", 1) == record
     assert records.move_lists(tmp_path / "run") == {1: []}
+
+
+def test_pyarrow_dataset_is_imported_only_when_a_run_is_read(tmp_path, games):
+    # Every worker of a self-play run imports the command line; the dataset
+    # module (and what it brings in) would slow each start-up.
+    with new_run(tmp_path / "run") as run:
+        run.writer().write(games[:3])
+    script = (
+        "import sys\n"
+        "import tovak.cli.app\n"
+        "from tovak import records\n"
+        "at_start = 'pyarrow.dataset' in sys.modules\n"
+        f"table = records.read_plies({str(tmp_path / 'run')!r}, games=[2, 3])\n"
+        "print(at_start, 'pyarrow.dataset' in sys.modules, sorted(set(table.column('game').to_pylist())))\n"
+    )
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.strip() == "False True [2, 3]"
 
 
 def test_written_games_read_back_equal(tmp_path, games):
