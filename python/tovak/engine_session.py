@@ -19,21 +19,16 @@ from typing import IO, TYPE_CHECKING, Any
 
 from tovak_python import Position
 
-from tovak import __version__
 from tovak.analysis import AnalysisHandle, start
 from tovak.protocol import (
     Go,
-    Hello,
-    Quit,
     RequestError,
     SetPosition,
-    Stop,
+    answer_requests,
     bestmove_event,
-    encode,
     error_event,
-    hello_event,
+    event_writer,
     info_event,
-    parse_request,
     position_of,
 )
 from tovak.terms import LOSS_SCORE
@@ -55,22 +50,14 @@ def serve(requests: IO[bytes], events: IO[str]) -> int:
     written), so that ``printf '{"cmd": "go"}' | tovak engine`` answers;
     ``quit`` stops it at once.
     """
-    output_lock = threading.Lock()
-
-    def emit(event: dict[str, Any]) -> None:
-        with output_lock:
-            events.write(encode(event))
-            events.flush()
-
+    emit = event_writer(events)
     session = _Session(emit)
     try:
-        for raw in requests:
-            if not session.handle(raw):
-                return 0
-        session.finish_search()
+        if not answer_requests(requests, session, ENGINE_NAME, emit):
+            session.finish_search()
         return 0
     finally:
-        session.stop_search()
+        session.stop()
 
 
 class _Session:
@@ -81,40 +68,14 @@ class _Session:
         self._position = Position()
         self._search: _RunningSearch | None = None
 
-    def handle(self, raw: bytes) -> bool:
-        """Carry out one request line; False when the session should end."""
-        try:
-            line = raw.decode("utf-8")
-        except UnicodeDecodeError:
-            self._emit(error_event("a request must be UTF-8 text"))
-            return True
-        if not line.strip():
-            return True  # blank lines are allowed between requests
-        try:
-            request = parse_request(line)
-        except RequestError as error:
-            self._emit(error_event(str(error)))
-            return True
-        if isinstance(request, Quit):
-            return False
-        if isinstance(request, Hello):
-            self._emit(hello_event(ENGINE_NAME, __version__))
-        elif isinstance(request, SetPosition):
-            self._set_position(request)
-        elif isinstance(request, Go):
-            self._go(request)
-        elif isinstance(request, Stop):
-            self.stop_search()
-        return True
-
-    def _set_position(self, request: SetPosition) -> None:
+    def set_position(self, request: SetPosition) -> None:
         try:
             # A running search keeps its own copy; the new position is for the next go.
             self._position = position_of(request)
         except RequestError as error:
             self._emit(error_event(f"{error}; the position is unchanged"))
 
-    def _go(self, request: Go) -> None:
+    def go(self, request: Go) -> None:
         if self._search is not None and not self._search.finished:
             self._emit(error_event("a search is already running; send stop first"))
             return
@@ -126,7 +87,7 @@ class _Session:
             self._emit(error_event(f"cannot start the search: {error}"))
             self._emit(_quick_answer(self._position))
 
-    def stop_search(self) -> None:
+    def stop(self) -> None:
         if self._search is not None:
             self._search.stop()
 

@@ -18,23 +18,18 @@ import importlib
 import os
 import sys
 from collections.abc import Callable
-from typing import IO, Any
+from typing import Any
 
 from tovak_python import Position
 
-from tovak import __version__
 from tovak.protocol import (
     Go,
-    Hello,
-    Quit,
     RequestError,
     SetPosition,
-    Stop,
+    answer_requests,
     bestmove_event,
-    encode,
     error_event,
-    hello_event,
-    parse_request,
+    event_writer,
     position_of,
 )
 
@@ -71,26 +66,30 @@ def serve_function(function: MoveFunction, name: str) -> int:
     events = os.fdopen(os.dup(sys.stdout.fileno()), "w", encoding="utf-8")
     sys.stdout.flush()
     os.dup2(sys.stderr.fileno(), sys.stdout.fileno())
-    position = Position()
-    for raw in sys.stdin.buffer:
-        line = raw.decode("utf-8", errors="replace")
-        if not line.strip():
-            continue
-        try:
-            request = parse_request(line)
-            if isinstance(request, Quit):
-                return 0
-            if isinstance(request, Hello):
-                _send(events, hello_event(name, __version__))
-            elif isinstance(request, SetPosition):
-                position = position_of(request)
-            elif isinstance(request, Go):
-                _send(events, _answer(function, position))
-            elif isinstance(request, Stop):
-                pass  # the function runs to completion; there is nothing to stop
-        except RequestError as error:
-            _send(events, error_event(str(error)))
+    send = event_writer(events)
+    answer_requests(sys.stdin.buffer, _FunctionSession(function, send), name, send, errors="replace")
     return 0
+
+
+class _FunctionSession:
+    """The current position, and the function's move when a ``go`` asks for one."""
+
+    def __init__(self, function: MoveFunction, send: Callable[[dict[str, Any]], None]) -> None:
+        self._function = function
+        self._send = send
+        self._position = Position()
+
+    def set_position(self, request: SetPosition) -> None:
+        try:
+            self._position = position_of(request)
+        except RequestError as error:
+            self._send(error_event(str(error)))
+
+    def go(self, request: Go) -> None:
+        self._send(_answer(self._function, self._position))
+
+    def stop(self) -> None:
+        pass  # the function runs to completion; there is nothing to stop
 
 
 def _answer(function: MoveFunction, position: Position) -> dict[str, Any]:
@@ -99,11 +98,6 @@ def _answer(function: MoveFunction, position: Position) -> dict[str, Any]:
     move = function(position.copy())
     # Whatever came back is passed on as given: judging it is the runner's job.
     return bestmove_event(move if isinstance(move, str) else repr(move), None, None)
-
-
-def _send(events: IO[str], event: dict[str, Any]) -> None:
-    events.write(encode(event))
-    events.flush()
 
 
 def main(argv: list[str]) -> int:

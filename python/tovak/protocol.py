@@ -3,9 +3,10 @@
 A front end, bot or match runner writes requests (``{"cmd": ...}``) to a
 player's standard input and reads events (``{"event": ...}``) from its
 standard output. This module is the protocol's single definition: it parses
-and checks requests, builds events, and turns a ``position`` request into a
-position, for every program of the package that speaks it (the engine, the
-adapter that serves a Python function, and the match runner's client).
+and checks requests, builds events, turns a ``position`` request into a
+position, and runs the loop that reads a player's requests, for every program
+of the package that speaks it (the engine, the adapter that serves a Python
+function, and the match runner's client).
 
 Requests::
 
@@ -26,11 +27,14 @@ Events::
 from __future__ import annotations
 
 import json
+import threading
+from collections.abc import Callable, Iterable
 from dataclasses import dataclass
-from typing import Any, Final
+from typing import IO, Any, Final, Literal, Protocol
 
 from tovak_python import Position
 
+from tovak import __version__
 from tovak.analysis import MAX_DEPTH, NO_TIME_LIMIT_MS
 from tovak.notation import from_text
 
@@ -41,11 +45,14 @@ __all__ = [
     "Quit",
     "Request",
     "RequestError",
+    "RequestHandler",
     "SetPosition",
     "Stop",
+    "answer_requests",
     "bestmove_event",
     "encode",
     "error_event",
+    "event_writer",
     "hello_event",
     "info_event",
     "parse_request",
@@ -130,6 +137,66 @@ def parse_request(line: str) -> Request:
     return Stop() if command == "stop" else Quit()
 
 
+class RequestHandler(Protocol):
+    """What a player does with the requests that :func:`answer_requests` passes on."""
+
+    def set_position(self, request: SetPosition) -> None:
+        """Take the position that ``request`` describes for the next ``go``, or
+        answer with an ``error`` event and keep the current one."""
+        ...
+
+    def go(self, request: Go) -> None:
+        """Answer with exactly one ``bestmove``, now or when the search ends."""
+        ...
+
+    def stop(self) -> None:
+        """End the running search, if any, so that its ``bestmove`` comes now."""
+        ...
+
+
+def answer_requests(
+    lines: Iterable[bytes],
+    handler: RequestHandler,
+    name: str,
+    reply: Callable[[dict[str, Any]], None],
+    *,
+    errors: Literal["strict", "replace"] = "strict",
+) -> bool:
+    """Carry out the requests read from ``lines`` until ``quit`` or the end of
+    input; True when ``quit`` ended them.
+
+    ``hello`` is answered here, as the player ``name``; the other requests go
+    to ``handler``. Blank lines are allowed between requests, and a line that
+    is no request is answered with an ``error`` event and otherwise ignored.
+    A line that is not UTF-8 is such a line, or with ``errors="replace"`` is
+    read with its bad bytes replaced, as ``bytes.decode`` does.
+    """
+    for raw in lines:
+        try:
+            line = raw.decode("utf-8", errors=errors)
+        except UnicodeDecodeError:
+            reply(error_event("a request must be UTF-8 text"))
+            continue
+        if not line.strip():
+            continue
+        try:
+            request = parse_request(line)
+        except RequestError as error:
+            reply(error_event(str(error)))
+            continue
+        if isinstance(request, Quit):
+            return True
+        if isinstance(request, Hello):
+            reply(hello_event(name, __version__))
+        elif isinstance(request, SetPosition):
+            handler.set_position(request)
+        elif isinstance(request, Go):
+            handler.go(request)
+        elif isinstance(request, Stop):
+            handler.stop()
+    return False
+
+
 def position_of(request: SetPosition) -> Position:
     """The position a ``position`` request describes; ``RequestError`` if its text or a move is bad."""
     try:
@@ -147,6 +214,19 @@ def position_of(request: SetPosition) -> Position:
 def encode(event: dict[str, Any]) -> str:
     """One event as a line of JSON (ASCII only, so any reader can decode it)."""
     return json.dumps(event) + "\n"
+
+
+def event_writer(stream: IO[str]) -> Callable[[dict[str, Any]], None]:
+    """A function that writes one event to ``stream`` and flushes it, so that
+    the reader sees it at once; events written from several threads never mix."""
+    lock = threading.Lock()
+
+    def write(event: dict[str, Any]) -> None:
+        with lock:
+            stream.write(encode(event))
+            stream.flush()
+
+    return write
 
 
 def hello_event(name: str, version: str) -> dict[str, Any]:

@@ -43,10 +43,8 @@ def read_plies(
 ) -> pa.Table:
     """The plies of a run (or of the ``games`` named), sorted by game and ply
     (when ``columns``, if given, include both)."""
-    import pyarrow.dataset as ds  # see _dataset
-
     dataset = _dataset(Path(run_dir))
-    wanted = None if games is None else ds.field("game").isin(sorted(set(games)))
+    wanted = None if games is None else pc.field("game").isin(sorted(set(games)))
     table = dataset.to_table(columns=columns, filter=wanted)
     if columns is None or ("game" in columns and "ply" in columns):
         table = table.sort_by(_SORT)

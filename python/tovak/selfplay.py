@@ -11,10 +11,11 @@ speed.
 from __future__ import annotations
 
 import itertools
+import queue
 import random
 import time
 from collections.abc import Generator, Iterable
-from concurrent.futures import FIRST_COMPLETED, Executor, Future, wait
+from concurrent.futures import Executor, Future
 from dataclasses import dataclass, field
 from typing import Any, Literal
 
@@ -206,20 +207,26 @@ def play_games(
         raise ValueError(f"games_per_task must be at least 1, got {games_per_task}")
     waiting = iter(numbers)
     pending: set[Future[list[GameRecord]]] = set()
+    # Each task puts itself here once, as it finishes: waiting for the next
+    # one costs the same however many tasks are out.
+    finished: queue.SimpleQueue[Future[list[GameRecord]]] = queue.SimpleQueue()
 
     def hand_out(count: int) -> None:
         for _ in range(count):
             task = list(itertools.islice(waiting, games_per_task))
             if not task:
                 return
-            pending.add(executor.submit(play_game_task, settings, task))
+            future = executor.submit(play_game_task, settings, task)
+            pending.add(future)
+            future.add_done_callback(finished.put)
 
     try:
         hand_out(max_pending)
         while pending:
-            done, still_running = wait(pending, return_when=FIRST_COMPLETED)
-            pending.clear()
-            pending.update(still_running)
+            done = [finished.get()]
+            while not finished.empty():
+                done.append(finished.get_nowait())
+            pending.difference_update(done)
             # Several may finish together; yield them in game order so that a
             # run's chunks depend as little as possible on timing.
             for future in sorted(done, key=lambda f: f.result()[0].number):

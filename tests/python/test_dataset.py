@@ -5,7 +5,9 @@ their directory, and the standard readers."""
 import multiprocessing
 import os
 import random
-from concurrent.futures import ProcessPoolExecutor
+import subprocess
+import sys
+from concurrent.futures import Executor, Future, ProcessPoolExecutor
 from dataclasses import replace
 
 import pyarrow.parquet as pq
@@ -88,6 +90,24 @@ def test_a_game_without_plies_keeps_one_row(tmp_path):
     ]
     assert records.read_game(tmp_path / "run", 1) == record
     assert records.move_lists(tmp_path / "run") == {1: []}
+
+
+def test_pyarrow_dataset_is_imported_only_when_a_run_is_read(tmp_path, games):
+    # Every worker of a self-play run imports the command line; the dataset
+    # module (and what it brings in) would slow each start-up.
+    with new_run(tmp_path / "run") as run:
+        run.writer().write(games[:3])
+    script = (
+        "import sys\n"
+        "import tovak.cli.app\n"
+        "from tovak import records\n"
+        "at_start = 'pyarrow.dataset' in sys.modules\n"
+        f"table = records.read_plies({str(tmp_path / 'run')!r}, games=[2, 3])\n"
+        "print(at_start, 'pyarrow.dataset' in sys.modules, sorted(set(table.column('game').to_pylist())))\n"
+    )
+    run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
+    assert run.returncode == 0, run.stderr
+    assert run.stdout.strip() == "False True [2, 3]"
 
 
 def test_written_games_read_back_equal(tmp_path, games):
@@ -183,6 +203,49 @@ def test_play_games_on_an_executor_gives_the_same_games(games, games_per_task):
     with ProcessPoolExecutor(max_workers=2, mp_context=context) as pool:
         played = list(play_games(SETTINGS, range(8, 0, -1), pool, max_pending=3, games_per_task=games_per_task))
     assert sorted(map(timeless, played), key=lambda g: g.number) == list(map(timeless, games))
+
+
+class InlineExecutor(Executor):
+    """Plays the first ``runs`` tasks (all when None) as they are handed out,
+    so that they have all finished when the caller next waits; holds the
+    others, never started."""
+
+    def __init__(self, runs=None):
+        self.runs = runs
+        self.futures = []
+
+    def submit(self, fn, /, *args, **kwargs):
+        future = Future()
+        if self.runs is None or len(self.futures) < self.runs:
+            future.set_result(fn(*args, **kwargs))
+        self.futures.append(future)
+        return future
+
+
+@pytest.mark.parametrize(
+    "games_per_task, max_pending, order",
+    [
+        # Tasks handed out together finish together, and come out by their first game.
+        (1, 3, [6, 7, 8, 3, 4, 5, 1, 2]),
+        (3, 2, [5, 4, 3, 8, 7, 6, 2, 1]),
+        (1, 8, [1, 2, 3, 4, 5, 6, 7, 8]),
+    ],
+)
+def test_play_games_hands_out_a_window_of_tasks_and_yields_each_batch_in_game_order(
+    games, games_per_task, max_pending, order
+):
+    executor = InlineExecutor()
+    played = list(play_games(SETTINGS, range(8, 0, -1), executor, max_pending=max_pending, games_per_task=games_per_task))
+    assert [g.number for g in played] == order
+    assert list(map(timeless, played)) == [timeless(games[n - 1]) for n in order]
+
+
+def test_closing_play_games_early_cancels_the_tasks_not_started():
+    executor = InlineExecutor(runs=1)
+    played = play_games(SETTINGS, range(1, 9), executor, max_pending=3, games_per_task=1)
+    assert next(played).number == 1
+    played.close()
+    assert [f.cancelled() for f in executor.futures] == [False, True, True]
 
 
 def test_play_game_is_one_of_play_games(games):

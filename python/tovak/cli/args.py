@@ -119,6 +119,40 @@ def add_search_options(parser: argparse.ArgumentParser, depth_help: str) -> None
     )
 
 
+def add_game_options(
+    parser: argparse.ArgumentParser,
+    *,
+    seed_help: str,
+    random_plies_help: str,
+    max_plies_help: str,
+    seed_default: int | None = None,
+    random_plies_default: int | None = None,
+    max_plies_default: int | None = None,
+) -> None:
+    """The --seed, --random-plies and --max-plies options of the commands that
+    play games, each with the command's own help text and default.
+
+    An option left out takes its default; with None it stays None, for a
+    command that must tell an option given from one left out (a resumed run
+    checks the options given again against the ones it recorded).
+    """
+    parser.add_argument("--seed", type=bounded_int("seed", 0), default=seed_default, metavar="S", help=seed_help)
+    parser.add_argument(
+        "--random-plies",
+        type=bounded_int("random plies", 0),
+        default=random_plies_default,
+        metavar="N",
+        help=random_plies_help,
+    )
+    parser.add_argument(
+        "--max-plies",
+        type=bounded_int("max plies", 1),
+        default=max_plies_default,
+        metavar="N",
+        help=max_plies_help,
+    )
+
+
 def add_style_option(parser: argparse.ArgumentParser) -> None:
     """The --style option of the commands that print diagrams."""
     parser.add_argument(

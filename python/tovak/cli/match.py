@@ -9,7 +9,7 @@ from typing import Any
 
 from tqdm import tqdm
 
-from tovak.cli.args import USAGE_ERROR, CommandError, bounded_int
+from tovak.cli.args import USAGE_ERROR, CommandError, add_game_options, bounded_int
 from tovak.cli.match_output import MatchOutput
 from tovak.match import MatchGame, MatchSettings, run_match
 from tovak.match_result import COLOURS, MatchResult
@@ -62,20 +62,14 @@ def add_parser(subparsers: Any) -> None:
     parser.add_argument(
         "--jobs", type=bounded_int("jobs", 1), default=1, metavar="N", help="games played at once (default 1)"
     )
-    parser.add_argument("--seed", type=bounded_int("seed", 0), default=0, metavar="S", help="opening seed (default 0)")
-    parser.add_argument(
-        "--random-plies",
-        type=bounded_int("random plies", 0),
-        default=DEFAULT_RANDOM_PLIES,
-        metavar="N",
-        help=f"random moves that open each pair of games (default {DEFAULT_RANDOM_PLIES})",
-    )
-    parser.add_argument(
-        "--max-plies",
-        type=bounded_int("max plies", 1),
-        default=DEFAULT_MAX_PLIES,
-        metavar="N",
-        help=f"plies after which a game ends unfinished (default {DEFAULT_MAX_PLIES})",
+    add_game_options(
+        parser,
+        seed_help="opening seed (default 0)",
+        random_plies_help=f"random moves that open each pair of games (default {DEFAULT_RANDOM_PLIES})",
+        max_plies_help=f"plies after which a game ends unfinished (default {DEFAULT_MAX_PLIES})",
+        seed_default=0,
+        random_plies_default=DEFAULT_RANDOM_PLIES,
+        max_plies_default=DEFAULT_MAX_PLIES,
     )
     parser.add_argument(
         "--sprt",

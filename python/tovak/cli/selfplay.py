@@ -26,6 +26,7 @@ from tovak.atomic_files import write_atomically
 from tovak.cli.args import (
     USAGE_ERROR,
     CommandError,
+    add_game_options,
     add_search_options,
     add_style_option,
     bounded_int,
@@ -116,18 +117,12 @@ def add_parser(subparsers: Any) -> None:
         help="play the games on the Dask cluster whose scheduler is at ADDRESS (tcp://host:port); "
         "needs the cluster extra: pip install 'tovak[cluster]'",
     )
-    parser.add_argument("--seed", type=bounded_int("seed", 0), metavar="S", help="run seed (default 0)")
-    parser.add_argument(
-        "--random-plies",
-        type=bounded_int("random plies", 0),
-        metavar="N",
-        help="random moves at the start of each game (default 2; 0 for none)",
-    )
-    parser.add_argument(
-        "--max-plies",
-        type=bounded_int("max plies", 1),
-        metavar="N",
-        help=f"stop a game without result after this many plies (default {DEFAULT_MAX_PLIES})",
+    # No defaults here: on --resume an option left out takes the recorded value.
+    add_game_options(
+        parser,
+        seed_help="run seed (default 0)",
+        random_plies_help="random moves at the start of each game (default 2; 0 for none)",
+        max_plies_help=f"stop a game without result after this many plies (default {DEFAULT_MAX_PLIES})",
     )
     parser.add_argument(
         "--position", type=position_arg, metavar="TEXT", help="start every game from this position text"
