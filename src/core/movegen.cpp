@@ -18,61 +18,35 @@ __extension__ typedef unsigned __int128 Uint128;
 struct PivotWords {
     Uint128 low = 0;
     Uint128 high = 0;
-
-    std::uint64_t word(int w) const {  // rows 16 w .. 16 w + 3
-        return static_cast<std::uint64_t>((w < 2 ? low : high) >> (64 * (w & 1)));
-    }
 };
 
 // The squares of a set spread to rows of 16 bits, square (f, r) to bit
-// f + 16 r: ranks 0..3 in the first word, 4..7 in the second.
-struct SpreadSquares {
-    std::uint64_t low;
-    std::uint64_t high;
-};
-inline SpreadSquares spread_squares(Bitboard b) {
+// f + 16 r, as one 128-bit word.
+inline Uint128 spread_squares(Bitboard b) {
     auto spread_four_ranks = [](std::uint64_t x) {  // four ranks of 8 bits to four 16-bit rows
         x = (x | (x << 16)) & 0x0000ffff0000ffffULL;
         return (x | (x << 8)) & 0x00ff00ff00ff00ffULL;
     };
-    return SpreadSquares{spread_four_ranks(b & 0xffffffffULL), spread_four_ranks(b >> 32)};
+    return static_cast<Uint128>(spread_four_ranks(b >> 32)) << 64 | spread_four_ranks(b & 0xffffffffULL);
 }
-
-// The rows above row r (0..7) of a spread set of squares, as its two words.
-constexpr SpreadSquares rows_above(int r) {
-    SpreadSquares m{0, 0};
-    for (int row = r + 1; row < 8; ++row) (row < 4 ? m.low : m.high) |= std::uint64_t{0xffff} << (16 * (row & 3));
-    return m;
-}
-constexpr SpreadSquares ROWS_ABOVE[8] = {rows_above(0), rows_above(1), rows_above(2), rows_above(3),
-                                         rows_above(4), rows_above(5), rows_above(6), rows_above(7)};
 
 // The pair loop of the rules: calls visit(a, pivots) for each own square a in
-// ascending order, with the pivots of its pairs with the own squares above
-// it. Every pair is visited once, from its lower square, and the squares come
-// in the order of the rules' lexicographic pair loop.
+// ascending order that has own squares above it, with the pivots of its pairs
+// with them. Every pair is visited once, from its lower square, and the
+// squares come in the order of the rules' lexicographic pair loop.
 //
-// Spread indices add, so the pivots of a = (f, r) with the squares of higher
-// ranks are their spread set moved r rows up, the same for the whole rank,
-// then shifted by f (rows hold at most 8 + 7 bits, so nothing crosses a row
-// or a word); its pairs within rank r land in row 2 r.
+// Spread indices add, so the pivots of a with the squares above it are their
+// spread set shifted by a's spread index (rows hold at most 8 + 7 bits, so
+// nothing crosses a row).
 template <typename Visit>
 inline void for_each_pair_source(Bitboard own, Visit&& visit) {
-    const SpreadSquares spread = spread_squares(own);
-    for (int r = 0; r < 8; ++r) {
-        const auto rank_files = static_cast<std::uint32_t>((own >> (8 * r)) & 0xff);
-        if (rank_files == 0) continue;
-        const Uint128 higher = static_cast<Uint128>(spread.high & ROWS_ABOVE[r].high) << 64 |
-                               (spread.low & ROWS_ABOVE[r].low);
-        const PivotWords higher_in_rows{higher << (16 * r), r != 0 ? higher >> (128 - 16 * r) : 0};
-        for (std::uint32_t files = rank_files; files; files &= files - 1) {
-            const int f = std::countr_zero(files);
-            PivotWords pivots{higher_in_rows.low << f, higher_in_rows.high << f};
-            const Uint128 same_rank = (rank_files & (~std::uint32_t{0} << (f + 1))) << f;
-            if (r < 4) pivots.low |= same_rank << (32 * r);
-            else pivots.high |= same_rank << (32 * r - 128);
-            visit(8 * r + f, pivots);
-        }
+    Uint128 above = spread_squares(own);
+    for (Bitboard rest = own; rest;) {
+        const int a = pop_lowest_bit(rest);
+        const int a_spread = spread_index(a);
+        above &= ~(Uint128{1} << a_spread);
+        if (above == 0) return;  // the last square starts no pair
+        visit(a, PivotWords{above << a_spread, a_spread != 0 ? above >> (128 - a_spread) : 0});
     }
 }
 
@@ -93,30 +67,33 @@ inline void emit_moves(int spread, Bitboard targets, MoveList& out) {
     }
 }
 
-// The moves of `own` landing in `landing` (a subset of the non-own squares),
-// in the rules' order: every pivot at its first pair, pivots of one lower
-// square in ascending order (as the pair loop's inner index reaches them), the
-// moves of each pivot by ascending origin.
-void enumerate_moves(Bitboard own, Bitboard landing, MoveList& out) {
+}  // namespace
+
+void generate_legal_moves(const Position& p, MoveList& out) {
+    // Every pivot at its first pair, the pivots of one lower square in
+    // ascending order (as the pair loop's inner index reaches them), the
+    // moves of each pivot by ascending origin.
     out.clear();
+    const Bitboard own = p.pieces(p.side_to_move);
     const Bitboard turned_own = half_turn(own);
     PivotWords seen;
     for_each_pair_source(own, [&](int, const PivotWords& pivots) {
-        const PivotWords fresh_words{pivots.low & ~seen.low, pivots.high & ~seen.high};
+        const Uint128 fresh_low = pivots.low & ~seen.low;
+        const Uint128 fresh_high = pivots.high & ~seen.high;
         seen.low |= pivots.low;
         seen.high |= pivots.high;
+        const std::uint64_t words[4] = {static_cast<std::uint64_t>(fresh_low), static_cast<std::uint64_t>(fresh_low >> 64),
+                                        static_cast<std::uint64_t>(fresh_high),
+                                        static_cast<std::uint64_t>(fresh_high >> 64)};
         for (int w = 0; w < 4; ++w) {
-            std::uint64_t fresh = fresh_words.word(w);
-            while (fresh) {
+            for (std::uint64_t fresh = words[w]; fresh;) {
                 const int spread = 64 * w + pop_lowest_bit(fresh);
-                const Bitboard targets = reflect_turned(turned_own, spread) & landing;
+                const Bitboard targets = reflect_turned(turned_own, spread) & ~own;
                 if (targets) emit_moves(spread, targets, out);
             }
         }
     });
 }
-
-}  // namespace
 
 PivotSet pair_pivots(Bitboard own) {
     PivotWords all;
@@ -235,10 +212,6 @@ SideMoves::SideMoves(Bitboard own, Bitboard enemy) : own_(own), enemy_(enemy) {
     });
 }
 
-void generate_legal_moves(const Position& p, MoveList& out) {
-    const Bitboard own = p.pieces(p.side_to_move);
-    enumerate_moves(own, ~own, out);
-}
 
 bool has_legal_move(const Position& p) {
     const Bitboard own = p.pieces(p.side_to_move);
