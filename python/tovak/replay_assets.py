@@ -125,8 +125,16 @@ PAGE_SCRIPT = r"""
       show(Math.floor((x - Number(chart.dataset.left)) / Number(chart.dataset.column)));
     });
   }
-  // The move list's links are plain "#ply-N" links: following one (or editing
-  // the address by hand) changes the hash, and this shows the frame it names.
+  // A click on a move shows its frame at once, like a step; the link's
+  // "#ply-N" address is left to the browser only for a new tab or window.
+  for (var k = 0; k < links.length; k++) {
+    links[k].addEventListener('click', function (event) {
+      if (event.button !== 0 || event.altKey || event.ctrlKey || event.metaKey || event.shiftKey) { return; }
+      event.preventDefault();
+      show(Number(this.dataset.frame));
+    });
+  }
+  // Editing the address by hand changes the hash: show the frame it names.
   window.addEventListener('hashchange', function () {
     var index = frameOf(window.location.hash);
     if (index !== null) { show(index); }

@@ -13,6 +13,7 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
 
 from tovak.analysis import SearchLimits
 from tovak.replay_html import replay_page
@@ -160,6 +161,8 @@ def test_a_changed_address_shows_its_ply(browser, page_url, record, fragment, fr
     open_page(browser, page_url, (1280, 900), "#ply-3")
     browser.execute_script("window.location.hash = arguments[0];", fragment)
     target = len(record.plies) if frame == "last" else frame
+    # The page answers the hashchange event, which comes after the script.
+    WebDriverWait(browser, 5).until(lambda b: state(b)["shown"] == [target])
     check_frame(record, state(browser), target)
 
 
@@ -168,12 +171,15 @@ def test_an_unknown_address_opens_the_first_ply(browser, page_url, record):
 
 
 def test_the_move_list_and_the_chart_jump_to_a_ply(browser, page_url, record):
-    open_page(browser, page_url, (1280, 900))
+    first = open_page(browser, page_url, (1280, 900))
     target = len(record.plies) - 3
     link = browser.find_element(By.CSS_SELECTOR, f'#moves a[data-frame="{target}"]')
     browser.execute_script("arguments[0].scrollIntoView({block: 'center'});", link)
     link.click()
-    check_frame(record, state(browser), target)
+    seen = state(browser)
+    check_frame(record, seen, target)
+    # Like a step, a click on a move replaces the address.
+    assert seen["history"] == first["history"]
 
     # A click on the chart at the centre of a ply's column shows that ply.
     chart = browser.find_element(By.ID, "score-chart")
