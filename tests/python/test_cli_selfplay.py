@@ -370,20 +370,12 @@ def test_resume_after_sigkill_gives_the_uninterrupted_dataset(tmp_path, uninterr
 
 def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, uninterrupted):
     out = tmp_path / "run"
-    process = start_run(out, "--jobs", "2", "--chunk-plies", "100000", "--show")
-    try:
-        # The games finished so far are held in memory (the chunk is large):
-        # Ctrl-C writes them before the command stops. --show tells when the
-        # first games are done.
-        wait_for_finished_games(process, 2)
-        os.killpg(process.pid, signal.SIGINT)
-        stdout, stderr = process.communicate(timeout=60)
-    finally:
-        if process.poll() is None:
-            os.killpg(process.pid, signal.SIGKILL)
-    if process.returncode == 0:
+    # The games finished so far are held in memory (the chunk is large):
+    # Ctrl-C writes them before the command stops.
+    returncode, stdout, stderr = run_interrupted(out, lambda process: os.killpg(process.pid, signal.SIGINT))
+    if returncode == 0:
         pytest.skip("the run finished before the interrupt")
-    assert process.returncode == 130
+    assert returncode == 130
     match = re.fullmatch(r"tovak: error: interrupted; (\d+) of 16 games recorded in .*--resume\)\n", stderr)
     assert match, stderr
     assert "Games:" not in stdout
@@ -392,6 +384,21 @@ def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, 
     resumed = tovak("selfplay", "--out", str(out), "--resume")
     assert resumed.returncode == 0, resumed.stderr
     assert sorted_rows(out) == uninterrupted
+
+
+def run_interrupted(out, interrupt):
+    """Start a two-job run with a large chunk, call ``interrupt(process)`` once
+    two games have ended (--show tells), and wait for the command to stop;
+    its exit status, standard output and standard error."""
+    process = start_run(out, "--jobs", "2", "--chunk-plies", "100000", "--show")
+    try:
+        wait_for_finished_games(process, 2)
+        interrupt(process)
+        stdout, stderr = process.communicate(timeout=60)
+    finally:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+    return process.returncode, stdout, stderr
 
 
 def wait_for_finished_games(process, count):
@@ -411,17 +418,13 @@ def worker_processes(parent):
 
 def test_a_lost_local_worker_stops_the_run_with_the_finished_games_saved(tmp_path, uninterrupted):
     out = tmp_path / "run"
-    process = start_run(out, "--jobs", "2", "--chunk-plies", "100000", "--show")
-    try:
-        wait_for_finished_games(process, 2)
+    def kill_a_worker(process):
         os.kill(worker_processes(process.pid)[0], signal.SIGKILL)
-        stdout, stderr = process.communicate(timeout=60)
-    finally:
-        if process.poll() is None:
-            os.killpg(process.pid, signal.SIGKILL)
-    if process.returncode == 0:
+
+    returncode, _, stderr = run_interrupted(out, kill_a_worker)
+    if returncode == 0:
         pytest.skip("the run finished before the worker was killed")
-    assert process.returncode == 1
+    assert returncode == 1
     match = re.fullmatch(r"tovak: error: the games stopped: BrokenProcessPool: .*; (\d+) of 16 games recorded "
                          r"in .*--resume\)\n", stderr)
     assert match, stderr
