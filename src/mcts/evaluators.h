@@ -18,11 +18,13 @@ enum class Evaluator : std::uint8_t { Uniform, Rollout };
 std::optional<Evaluator> parse_evaluator(std::string_view name);
 
 // The squash of a static score s (side to move's view) into a value:
-// tanh(s / STATIC_VALUE_SCALE). With 400, a piece up and nothing else
-// (120 points) is worth 0.29, three pieces 0.73; the mobility terms (12 a
-// move) move it by about 0.03 a move. A position without a legal move scores
+// tanh(s / STATIC_VALUE_SCALE). With 1000, a piece up and nothing else
+// (120 points) is worth 0.12, four pieces 0.45, and one move of mobility
+// (12 points) about 0.01: the value saturates only for an overwhelming
+// material lead, so a won game (+1) still stands out above a good position
+// and the search steers for it. A position without a legal move scores
 // -100000, which squashes to -1 as a finished game does.
-constexpr double STATIC_VALUE_SCALE = 400.0;
+constexpr double STATIC_VALUE_SCALE = 1000.0;
 
 double static_value(const Position& p);
 

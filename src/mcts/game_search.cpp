@@ -35,14 +35,16 @@ bool GameSearch::finished() const {
 }
 
 NodeIndex GameSearch::descend(const SearchConfig& config) {
+    // Each node's edge is chosen before this descent's own virtual loss goes
+    // on it: only the other descents in flight count.
     NodeIndex i = ROOT;
-    tree_.add_virtual_loss(i);
     while (tree_.node(i).state == NodeState::Expanded) {
         const std::uint32_t edge =
             i == ROOT && config.gumbel ? gumbel_root_edge() : tree_.select_edge(i, config.c_puct);
-        i = tree_.child(i, edge);
         tree_.add_virtual_loss(i);
+        i = tree_.child(i, edge);
     }
+    tree_.add_virtual_loss(i);
     return i;
 }
 
@@ -100,10 +102,12 @@ void GameSearch::answer_leaf(std::size_t j, const float* logits, double value,
 void GameSearch::answer_batch(Evaluator evaluator, const SearchConfig& config) {
     for (const NodeIndex leaf : batch_) {
         const Node& n = tree_.node(leaf);
-        const double value =
+        // Rounded to float as an answer's values are, so that a network
+        // answering the same values builds the same trees.
+        const float value = static_cast<float>(
             evaluator == Evaluator::Uniform
                 ? static_value(n.position)
-                : rollout_value(n.position, n.plies, tree_.max_plies(), generator_);
+                : rollout_value(n.position, n.plies, tree_.max_plies(), generator_));
         tree_.expand_uniform(leaf);
         zero_logits_.assign(n.edge_count, 0.0f);
         finish_leaf(leaf, zero_logits_, value, config);

@@ -76,6 +76,10 @@ std::uint32_t Tree::select_edge(NodeIndex i, double c_puct) const {
     const Node& n = node(i);
     assert(n.state == NodeState::Expanded);
     const double explore = c_puct * std::sqrt(static_cast<double>(n.visits + n.virtual_loss));
+    // A child never visited counts as the node's own mean value, so that in a
+    // position good for the side to move the untried moves are not taken
+    // for worse than the tried ones.
+    const double unvisited = n.mean_value();
     const float* prior = priors_.data() + n.first_edge;
     const NodeIndex* child = children_.data() + n.first_edge;
     std::uint32_t best = 0;
@@ -83,13 +87,13 @@ std::uint32_t Tree::select_edge(NodeIndex i, double c_puct) const {
     for (std::uint32_t e = 0; e < n.edge_count; ++e) {
         double score;
         if (child[e] == NO_NODE) {
-            score = explore * prior[e];
+            score = unvisited + explore * prior[e];
         } else {
             const Node& c = node(child[e]);
             const int visits = c.visits + c.virtual_loss;
             // The child's value is for its own side to move: negated here; a
             // virtual loss is a win for the child's side.
-            const double q = visits ? -(c.value_sum + c.virtual_loss) / visits : 0.0;
+            const double q = visits ? -(c.value_sum + c.virtual_loss) / visits : unvisited;
             score = q + explore * prior[e] / (1 + visits);
         }
         if (score > best_score) {

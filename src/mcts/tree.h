@@ -72,9 +72,9 @@ class Tree {
 
     // The edge of an Expanded node with the highest PUCT score
     //   Q + c_puct * P * sqrt(N) / (1 + n),
-    // Q the child's mean value from this node's view (0 for a child never
-    // visited), n its visits and N this node's, virtual losses included. Ties
-    // go to the first edge, in the rules' move order.
+    // Q the child's mean value from this node's view (for a child never
+    // visited, this node's own mean value), n its visits and N this node's, virtual losses
+    // included. Ties go to the first edge, in the rules' move order.
     std::uint32_t select_edge(NodeIndex i, double c_puct) const;
     // The child along an edge, made (Fresh) at the first call.
     NodeIndex child(NodeIndex i, std::uint32_t edge);
