@@ -3,8 +3,9 @@
 // position, 800 simulations each, on 1 and 2 threads. Throughput is counted
 // in simulations per second of wall time (the threads share the work, so CPU
 // time would hide what the second thread adds); the 2 / 1 thread ratio is
-// printed at the end. Also the ask-and-answer loop's own cost per leaf with
-// a trivial answer (zero logits, zero values), without any network.
+// printed at the end. Wall time on a shared machine counts other processes'
+// time too: compare the figures of one run only. Also the ask-and-answer loop's own cost per leaf
+// with a trivial answer (zero logits, zero values), without any network.
 
 #include <benchmark/benchmark.h>
 
@@ -37,6 +38,10 @@ void BM_UniformSearch(benchmark::State& state) {
     config.seed = 1;
     Search search(config, GAMES);
     const std::vector<Root> roots = initial_roots();
+    // One search untimed: a self-play loop keeps its search from move to
+    // move, so the trees' arrays are already allocated.
+    search.begin(roots);
+    search.run(Evaluator::Uniform);
     double seconds = 0.0;
     std::size_t simulations = 0;
     for (auto _ : state) {
