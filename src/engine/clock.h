@@ -9,10 +9,9 @@
 
 #include <compare>
 #include <cstdint>
-#include <ctime>
 #include <optional>
 
-#include "engine/cycle_counter.h"
+#include "core/platform.h"
 
 namespace tovak::engine {
 
@@ -38,8 +37,8 @@ constexpr std::optional<Instant> add(Instant at, Duration span) {
     const std::uint64_t nanoseconds = std::uint64_t{at.nanoseconds} + span.nanoseconds;
     const std::uint64_t carry = nanoseconds / NANOSECONDS_PER_SECOND;
     std::uint64_t seconds = 0;
-    if (__builtin_add_overflow(at.seconds, span.seconds, &seconds)) return std::nullopt;
-    if (__builtin_add_overflow(seconds, carry, &seconds)) return std::nullopt;
+    if (platform::add_overflows(at.seconds, span.seconds, seconds)) return std::nullopt;
+    if (platform::add_overflows(seconds, carry, seconds)) return std::nullopt;
     return Instant{seconds, static_cast<std::uint32_t>(nanoseconds % NANOSECONDS_PER_SECOND)};
 }
 
@@ -55,9 +54,8 @@ constexpr double nanoseconds_between(Instant earlier, Instant later) {
 struct SteadyClock {
     static constexpr bool HAS_CYCLE_COUNTER = true;
     Instant now() const {
-        timespec t;
-        clock_gettime(CLOCK_MONOTONIC, &t);
-        return Instant{static_cast<std::uint64_t>(t.tv_sec), static_cast<std::uint32_t>(t.tv_nsec)};
+        const platform::MonotonicReading reading = platform::read_monotonic_clock();
+        return Instant{reading.seconds, reading.nanoseconds};
     }
 };
 
@@ -105,7 +103,7 @@ public:
         if constexpr (Clock::HAS_CYCLE_COUNTER) {
             // The counter read after the clock: a delay between the two can
             // only make the measured rate lower, that is, safer.
-            if (d.at_ && has_invariant_cycle_counter()) d.calibration_ = Calibration{start, read_cycle_counter(), 0};
+            if (d.at_ && platform::has_invariant_cycle_counter()) d.calibration_ = Calibration{start, platform::read_cycle_counter(), 0};
         }
         return d;
     }
@@ -117,7 +115,7 @@ public:
         std::uint64_t cycles = 0;
         if constexpr (Clock::HAS_CYCLE_COUNTER) {
             if (calibration_) {
-                cycles = read_cycle_counter();
+                cycles = platform::read_cycle_counter();
                 if (cycles < calibration_->quiet_until) return false;
             }
         }

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/move.h"
+#include "core/platform.h"
 
 namespace tovak::engine {
 
@@ -106,7 +107,7 @@ public:
 
     // Starts loading the bucket of `key` into the cache: a child's bucket is
     // needed soon after the child is made.
-    void prefetch(std::uint64_t key) const { __builtin_prefetch(&buckets_[bucket_index(key)]); }
+    void prefetch(std::uint64_t key) const { platform::prefetch(&buckets_[bucket_index(key)]); }
 
     // Stores `entry` under `key` (entry.key is overwritten with it):
     // 1. a slot already holding the key is overwritten when the new depth is
