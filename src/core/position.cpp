@@ -4,6 +4,8 @@
 
 #include "core/hash.h"
 #include "core/movegen.h"
+#include "core/pivot_set.h"
+#include "core/reflection.h"
 
 namespace tovak {
 
@@ -81,7 +83,7 @@ std::optional<MoveError> Position::is_legal_move(Move m) const {
     }
     if (own & bit_of(m.to.index)) return MoveError::FriendlyDestination;
     // A pair of other own pieces with the move's pivot.
-    const int spread = move_pivot_spread(m.from.index, m.to.index);
+    const int spread = move_pivot_spread(m.from, m.to);
     if (FirstPairs(own & ~from_bit).paired_squares(spread) == 0) return MoveError::NoSupportingPivot;
     return std::nullopt;
 }
@@ -90,7 +92,7 @@ std::vector<SupportingPivot> Position::supporting_pivots(Color c, Move m) const 
     // The pairs with the move's pivot, neither square on `from`, by ascending
     // lower square: each square pairs with at most one other through a pivot.
     const Pivot pivot = Pivot::between(m.from, m.to);
-    const int spread = move_pivot_spread(m.from.index, m.to.index);
+    const int spread = move_pivot_spread(m.from, m.to);
     const int square_sum = m.from.index + m.to.index;
     std::vector<SupportingPivot> out;
     for (Bitboard paired = FirstPairs(pieces(c) & ~bit_of(m.from.index)).paired_squares(spread); paired;) {

@@ -1,6 +1,7 @@
 #include "engine/evaluate.h"
 
 #include "core/bitboard.h"
+#include "engine/move_counts.h"
 
 namespace tovak::engine {
 namespace {

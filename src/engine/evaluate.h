@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "core/move.h"
-#include "core/movegen.h"
 #include "core/position.h"
 #include "core/square.h"
+#include "engine/side_moves.h"
 
 namespace tovak::engine {
 

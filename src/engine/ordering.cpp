@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "core/reflection.h"
+#include "engine/move_place.h"
+
 namespace tovak::engine {
 namespace {
 
@@ -44,9 +47,8 @@ inline Move move_of_key(std::uint32_t key) {
     return Move{Square::from_index(static_cast<int>((key >> 6) & 63)), Square::from_index(static_cast<int>(key & 63))};
 }
 inline std::uint32_t place_of_key(const FirstPairs& first_pairs, std::uint32_t key) {
-    const int from = static_cast<int>((key >> 6) & 63);
-    const int to = static_cast<int>(key & 63);
-    return move_place(first_pairs.lower(move_pivot_spread(from, to)), from, to);
+    const Move m = move_of_key(key);
+    return move_place(first_pairs.lower(move_pivot_spread(m.from, m.to)), m.from, m.to);
 }
 // The key with its place in the low bits instead: these keys order a whole list.
 inline std::uint32_t placed_key(const FirstPairs& first_pairs, std::uint32_t key) {
@@ -58,7 +60,7 @@ template <typename Visit>
 inline void for_each_key(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, Visit&& visit) {
     for (Bitboard origins = side.own(); origins;) {
         const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = side.destinations(from) & landing; targets;)
+        for (Bitboard targets = side.destinations(Square::from_index(from)) & landing; targets;)
             visit(key_of(from, pop_lowest_bit(targets), capture_bit));
     }
 }
@@ -206,7 +208,7 @@ void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& o
     std::size_t kept = 0;
     for (Bitboard origins = us.own(); origins;) {
         const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = us.destinations(from) & us.enemy(); targets;) {
+        for (Bitboard targets = us.destinations(Square::from_index(from)) & us.enemy(); targets;) {
             const std::uint32_t key = key_of(from, pop_lowest_bit(targets), CAPTURE_BIT);
             if ((key & (NO_MOVE_BITS - 1)) == left_out) continue;
             if (kept == room && !before(key, best[kept - 1])) continue;

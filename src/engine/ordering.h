@@ -13,8 +13,9 @@
 #include "core/move.h"
 #include "core/move_list.h"
 #include "core/position.h"
+#include "core/pivot_set.h"
 #include "engine/evaluate.h"
-#include "core/movegen.h"
+#include "engine/side_moves.h"
 
 namespace tovak::engine {
 

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/movegen.h"
 #include "core/position.h"
 #include "engine/clock.h"
+#include "engine/side_moves.h"
 #include "engine/stats.h"
 #include "engine/table.h"
 

@@ -6,6 +6,7 @@
 #include "engine/evaluate.h"
 #include "engine/ordering.h"
 #include "engine/quiescence.h"
+#include "engine/side_moves.h"
 
 namespace tovak::engine {
 

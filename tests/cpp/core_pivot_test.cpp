@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/bitboard.h"
-#include "core/movegen.h"
 #include "core/pivot.h"
 #include "core/square.h"
 #include "core_printing_support.h"

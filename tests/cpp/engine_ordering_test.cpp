@@ -6,6 +6,10 @@
 #include <random>
 
 #include "core_reference_support.h"
+#include "core/movegen.h"
+#include "core/pivot_set.h"
+#include "core/reflection.h"
+#include "engine/move_place.h"
 #include "engine/ordering.h"
 #include "engine_cases_support.h"
 #include "engine_reference_support.h"
@@ -132,6 +136,29 @@ TEST(Ordering, PartialWalksYieldTheHeadOfTheOrder) {
             EXPECT_EQ(moves.remaining(), full.size());
             for (std::size_t i = 0; i < taken; ++i) ASSERT_EQ(moves.next(), full[i]) << describe(p);
             EXPECT_EQ(moves.remaining(), full.size() - taken);
+        }
+    }
+}
+
+// A move's place grows with its index in the rules' enumeration, and gives
+// the move back.
+TEST(Ordering, MovePlacesFollowTheEnumeration) {
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 100; ++i) {
+        Position p = Position::empty(Color::White);
+        for (Bitboard own = rng() & rng(); own;) p.set_piece(Color::White, Square::from_index(pop_lowest_bit(own)));
+        MoveList moves;
+        generate_legal_moves(p, moves);
+        const FirstPairs first_pairs(p.white());
+        std::uint32_t previous = 0;
+        for (std::size_t k = 0; k < moves.size(); ++k) {
+            const Move m = moves[k];
+            const std::uint32_t place = move_place(first_pairs.lower(move_pivot_spread(m.from, m.to)), m.from, m.to);
+            ASSERT_EQ(move_at_place(place), m);
+            if (k > 0) {
+                ASSERT_GT(place, previous) << std::hex << p.white();
+            }
+            previous = place;
         }
     }
 }
