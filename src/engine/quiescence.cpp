@@ -106,18 +106,17 @@ std::optional<std::int32_t> quiescence_node(const Position& position, const Side
     ++stats.quiescence_nodes;
     // 2. Deadline.
     if (deadline.passed()) return std::nullopt;
-    // 3. Only entries of depth 0 answer here; the main search's deeper entries
-    //    give no score. A table answer is returned as stored, even outside
-    //    the window, and nothing is written.
+    // 3. Only entries of depth 0 answer here, by the main search's cut-off
+    //    test; the main search's deeper entries give no score. A table answer
+    //    is returned as stored, even outside the window, and nothing is
+    //    written.
     Probed probed{alpha, beta, std::nullopt};
     if (const TtEntry* entry = table.find(position.hash)) {
         if (entry->depth == 0) {
-            switch (entry->bound()) {
-                case Bound::Exact: return entry->score;
-                case Bound::LowerBound: probed.a = std::max(alpha, entry->score); break;
-                case Bound::UpperBound: probed.b = std::min(beta, entry->score); break;
-            }
-            if (probed.a >= probed.b) return entry->score;
+            const ProbeOutcome outcome = probe(entry, 0, alpha, beta);
+            if (outcome.score) return *outcome.score;
+            probed.a = outcome.alpha;
+            probed.b = outcome.beta;
         }
         probed.hint = entry->best_move();
     }
