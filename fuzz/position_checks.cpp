@@ -118,7 +118,7 @@ void check_reflect_set(std::uint64_t set, std::uint8_t file_twice, std::uint8_t 
     std::uint64_t want = 0;
     for (int sq = 0; sq < 64; ++sq) {
         if (!((set >> sq) & 1u)) continue;
-        if (const auto image = pivot.reflect(Square::from_index(sq))) want |= bit_of(image->index);
+        if (const auto image = reference::reflect(pivot, Square::from_index(sq))) want |= bit_of(image->index);
     }
     FUZZ_CHECK(reflect_set(set, pivot) == want);
 }

@@ -21,13 +21,4 @@ constexpr Bitboard bit_of(int index) { return Bitboard{1} << index; }
 constexpr Bitboard FILE_A = 0x0101010101010101ULL;
 constexpr Bitboard RANK_1 = 0x00000000000000ffULL;
 
-// Squares whose file is at least `f` (0..7).
-constexpr Bitboard files_from(int f) {
-    Bitboard m = 0;
-    for (int x = f; x < 8; ++x) m |= FILE_A << x;
-    return m;
-}
-static_assert(files_from(0) == ~Bitboard{0});
-static_assert(files_from(7) == FILE_A << 7);
-
 }  // namespace tovak

@@ -34,9 +34,6 @@ public:
         assert(n <= MAX_MOVES);
         size_ = n;
     }
-    void truncate(std::size_t n) {
-        if (n < size_) size_ = n;
-    }
     Move& operator[](std::size_t i) { return moves_[i]; }
     const Move& operator[](std::size_t i) const { return moves_[i]; }
     Move* begin() { return moves_; }

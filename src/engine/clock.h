@@ -108,8 +108,6 @@ public:
         return d;
     }
 
-    bool present() const { return at_.has_value(); }
-
     bool passed() const {
         if (!at_) return false;
         std::uint64_t cycles = 0;

@@ -126,18 +126,6 @@ OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(
     }
 }
 
-std::size_t OrderedMoves::remaining() const {
-    const MoveCounts& counts = us_.counts();
-    const bool hint_is_capture = hint_ && (us_.enemy() & bit_of(hint_->to.index));
-    switch (stage_) {
-        case Stage::Hint: return static_cast<std::size_t>(counts.moves);
-        case Stage::Captures:
-            return size_ + static_cast<std::size_t>(counts.moves - counts.captures) - (hint_ && !hint_is_capture);
-        case Stage::QuietMoves: return size_;
-    }
-    return 0;
-}
-
 Bitboard OrderedMoves::stage_landing() const {
     return stage_ == Stage::Captures ? us_.enemy() : ~(us_.own() | us_.enemy());
 }

@@ -19,8 +19,6 @@
 
 namespace tovak::engine {
 
-constexpr std::int32_t HINT_BONUS = 1000000;     // the move equals the hint move
-constexpr std::int32_t CAPTURE_BONUS = 100000;   // the destination holds a piece
 constexpr std::int32_t STEP_WEIGHT = 100;        // per file step plus rank step
 constexpr std::int32_t CENTRE_GAIN_WEIGHT = 10;  // per unit of centre gain
 constexpr std::size_t MAX_CAPTURES = 4;          // longest list capture_moves gives
@@ -32,17 +30,6 @@ constexpr std::int32_t move_shape_score(Square from, Square to) {
     const int file_steps = from.file() > to.file() ? from.file() - to.file() : to.file() - from.file();
     const int rank_steps = from.rank() > to.rank() ? from.rank() - to.rank() : to.rank() - from.rank();
     return STEP_WEIGHT * (file_steps + rank_steps) + CENTRE_GAIN_WEIGHT * centre_gain(Move{from, to});
-}
-
-// The ordering score of the move from -> to. Reads only the occupancy sets:
-// a piece of either colour on `to` earns the capture bonus, so any capture
-// outranks any quiet move, and the hint outranks everything.
-inline std::int32_t move_ordering_score(const Position& position, Square from, Square to,
-                                        std::optional<Move> hint) {
-    std::int32_t score = move_shape_score(from, to);
-    if (hint && *hint == Move{from, to}) score += HINT_BONUS;
-    if (position.occupied() & bit_of(to.index)) score += CAPTURE_BONUS;
-    return score;
 }
 
 // At most MAX_CAPTURES moves, on the stack.
@@ -94,9 +81,6 @@ public:
         }
         return picks_ < SCANNED_PICKS ? take_best() : take_from_sorted();
     }
-
-    // Moves not yet handed out.
-    std::size_t remaining() const;
 
 private:
     enum class Stage : std::uint8_t {

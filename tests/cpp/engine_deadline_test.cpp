@@ -34,8 +34,7 @@ TEST(Instant, AddCarriesNanosecondsAndReportsOverflow) {
 
 TEST(Deadline, AbsentDeadlineNeverPassesAndNeverReadsTheClock) {
     const Deadline<TickClock> none;
-    EXPECT_FALSE(none.present());
-    EXPECT_FALSE(none.passed());
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(none.passed());
     TickClock clock;
     const AnalysisResult r = analyze(Position::initial(), 2, std::nullopt, clock);
     EXPECT_EQ(clock.reads, 0u);
