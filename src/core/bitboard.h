@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "core/square.h"
+
 namespace tovak {
 
 using Bitboard = std::uint64_t;
@@ -17,6 +19,9 @@ constexpr int pop_lowest_bit(Bitboard& b) {
     return i;
 }
 constexpr Bitboard bit_of(int index) { return Bitboard{1} << index; }
+constexpr Bitboard bit_of(Square s) { return Bitboard{1} << s.index; }
+// The lowest square of a non-empty set, taken out of it.
+constexpr Square pop_lowest_square(Bitboard& b) { return Square::from_index(pop_lowest_bit(b)); }
 
 constexpr Bitboard FILE_A = 0x0101010101010101ULL;
 constexpr Bitboard RANK_1 = 0x00000000000000ffULL;

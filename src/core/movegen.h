@@ -87,7 +87,7 @@ inline bool for_each_piece(Bitboard own, Visit&& visit) {
     _mm_store_si128(reinterpret_cast<__m128i*>(rows + 16), _mm_setzero_si128());
     const __m128i low_bytes = _mm_set1_epi16(0x00ff);
     for (Bitboard rest = own; rest;) {
-        const Square from = Square::from_index(pop_lowest_bit(rest));
+        const Square from = pop_lowest_square(rest);
         const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows + from.rank()));
         const __m128i shifted = _mm_and_si128(_mm_srl_epi16(window, _mm_cvtsi32_si128(from.file())), low_bytes);
         const auto reached = static_cast<Bitboard>(_mm_cvtsi128_si64(_mm_packus_epi16(shifted, shifted)));
@@ -102,7 +102,7 @@ template <typename Visit>
 inline bool for_each_piece(Bitboard own, Visit&& visit) {
     const PivotSet pivots = pair_pivots(own);
     for (Bitboard rest = own; rest;) {
-        const Square from = Square::from_index(pop_lowest_bit(rest));
+        const Square from = pop_lowest_square(rest);
         if (!visit(from, reflections(pivots, from) & ~own)) return false;
     }
     return true;

@@ -44,7 +44,7 @@ template <typename Visit>
 inline void for_each_pair_source(Bitboard own, Visit&& visit) {
     platform::Uint128 above = spread_squares(own);
     for (Bitboard rest = own; rest;) {
-        const int a_spread = spread_index(Square::from_index(pop_lowest_bit(rest)));
+        const int a_spread = spread_index(pop_lowest_square(rest));
         above &= ~(platform::Uint128{1} << a_spread);
         if (above == 0) return;  // the last square starts no pair
         visit(PivotWords{above << a_spread, a_spread != 0 ? above >> (128 - a_spread) : 0});

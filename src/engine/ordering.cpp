@@ -38,10 +38,10 @@ constexpr std::uint32_t CAPTURE_BIT = 1u << 11;
 constexpr unsigned SCORE_SHIFT = 12;
 constexpr std::uint32_t NO_MOVE_BITS = 1u << SCORE_SHIFT;  // equals the low bits of no key
 
-inline std::uint32_t move_bits(int from, int to) { return static_cast<std::uint32_t>(from << 6 | to); }
-inline std::uint32_t move_bits(Move m) { return move_bits(m.from.index, m.to.index); }
-inline std::uint32_t key_of(int from, int to, std::uint32_t capture_bit) {
-    return (capture_bit | SHAPE_SCORES.scores[from][to]) << SCORE_SHIFT | move_bits(from, to);
+inline std::uint32_t move_bits(Square from, Square to) { return static_cast<std::uint32_t>(from.index << 6 | to.index); }
+inline std::uint32_t move_bits(Move m) { return move_bits(m.from, m.to); }
+inline std::uint32_t key_of(Square from, Square to, std::uint32_t capture_bit) {
+    return (capture_bit | SHAPE_SCORES.scores[from.index][to.index]) << SCORE_SHIFT | move_bits(from, to);
 }
 inline Move move_of_key(std::uint32_t key) {
     return Move{Square::from_index(static_cast<int>((key >> 6) & 63)), Square::from_index(static_cast<int>(key & 63))};
@@ -59,9 +59,9 @@ inline std::uint32_t placed_key(const FirstPairs& first_pairs, std::uint32_t key
 template <typename Visit>
 inline void for_each_key(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, Visit&& visit) {
     for (Bitboard origins = side.own(); origins;) {
-        const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = side.destinations(Square::from_index(from)) & landing; targets;)
-            visit(key_of(from, pop_lowest_bit(targets), capture_bit));
+        const Square from = pop_lowest_square(origins);
+        for (Bitboard targets = side.destinations(from) & landing; targets;)
+            visit(key_of(from, pop_lowest_square(targets), capture_bit));
     }
 }
 
@@ -134,7 +134,7 @@ void OrderedMoves::start_stage(Stage stage) {
     stage_ = stage;
     const MoveCounts& counts = us_.counts();
     const bool captures = stage == Stage::Captures;
-    const bool hint_in_stage = hint_ && ((us_.enemy() & bit_of(hint_->to.index)) != 0) == captures;
+    const bool hint_in_stage = hint_ && ((us_.enemy() & bit_of(hint_->to)) != 0) == captures;
     size_ = static_cast<std::size_t>(captures ? counts.captures : counts.moves - counts.captures) - hint_in_stage;
     picks_ = 0;
 }
@@ -186,7 +186,7 @@ void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& o
     // A hint that is a legal capture leads; the best of the other captures
     // fill the list, their keys kept in order while the captures are visited.
     out.clear();
-    const bool hint_leads = hint && (us.enemy() & bit_of(hint->to.index)) && us.is_move(*hint);
+    const bool hint_leads = hint && (us.enemy() & bit_of(hint->to)) && us.is_move(*hint);
     if (hint_leads) out.push_back(*hint);
     const std::uint32_t left_out = hint_leads ? move_bits(*hint) : NO_MOVE_BITS;
     const std::size_t room = MAX_CAPTURES - out.size();
@@ -195,9 +195,9 @@ void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& o
     std::uint32_t best[MAX_CAPTURES];
     std::size_t kept = 0;
     for (Bitboard origins = us.own(); origins;) {
-        const int from = pop_lowest_bit(origins);
-        for (Bitboard targets = us.destinations(Square::from_index(from)) & us.enemy(); targets;) {
-            const std::uint32_t key = key_of(from, pop_lowest_bit(targets), CAPTURE_BIT);
+        const Square from = pop_lowest_square(origins);
+        for (Bitboard targets = us.destinations(from) & us.enemy(); targets;) {
+            const std::uint32_t key = key_of(from, pop_lowest_square(targets), CAPTURE_BIT);
             if ((key & (NO_MOVE_BITS - 1)) == left_out) continue;
             if (kept == room && !before(key, best[kept - 1])) continue;
             std::size_t i = kept < room ? kept++ : kept - 1;

@@ -27,7 +27,7 @@ public:
     // The legal destinations of the piece on `from`, which must be an own square.
     Bitboard destinations(Square from) const { return destinations_[from.index]; }
     // Whether `m` is a legal move of the side.
-    bool is_move(Move m) const { return (own_ & bit_of(m.from.index)) && (destinations_[m.from.index] & bit_of(m.to.index)); }
+    bool is_move(Move m) const { return (own_ & bit_of(m.from)) && (destinations_[m.from.index] & bit_of(m.to)); }
 
 private:
     Bitboard own_;
