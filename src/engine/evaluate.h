@@ -20,7 +20,7 @@ constexpr std::int32_t LOSS_SCORE = -100000;
 constexpr std::int32_t PIECE_WEIGHT = 120;      // per piece of difference
 constexpr std::int32_t MOBILITY_WEIGHT = 12;    // per legal move of difference
 constexpr std::int32_t CAPTURE_WEIGHT = 35;     // per capturing move of difference
-constexpr std::int32_t CENTRE_WEIGHT = 3;       // per unit of summed centre distance, for the nearer side
+constexpr std::int32_t CENTRE_WEIGHT = 3;       // per unit of summed centre distance, nearer side
 constexpr std::int32_t IMMOBILITY_WEIGHT = 8;   // per immobile piece, for the side with fewer
 
 // Distance of a square's centre from the board's centre in half squares along

@@ -104,7 +104,8 @@ private:
     std::uint32_t keys_[MAX_MOVES];  // its keys not yet handed out, once laid out
     std::size_t size_ = 0;           // moves of the stage not yet handed out
     int picks_ = 0;                  // moves handed out from the current stage
-    std::uint32_t first_key_ = 0;    // the key of the stage's first move, left out when the rest is laid out
+    // The key of the stage's first move, left out when the rest is laid out.
+    std::uint32_t first_key_ = 0;
 };
 
 // Every legal move of the position, best first.
