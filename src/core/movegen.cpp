@@ -37,9 +37,9 @@ void generate_legal_moves(const Position& p, MoveList& out) {
         const platform::Uint128 fresh_high = pivots.high & ~seen.high;
         seen.low |= pivots.low;
         seen.high |= pivots.high;
-        const std::uint64_t words[4] = {static_cast<std::uint64_t>(fresh_low), static_cast<std::uint64_t>(fresh_low >> 64),
-                                        static_cast<std::uint64_t>(fresh_high),
-                                        static_cast<std::uint64_t>(fresh_high >> 64)};
+        const std::uint64_t words[4] = {
+            static_cast<std::uint64_t>(fresh_low), static_cast<std::uint64_t>(fresh_low >> 64),
+            static_cast<std::uint64_t>(fresh_high), static_cast<std::uint64_t>(fresh_high >> 64)};
         for (int w = 0; w < 4; ++w) {
             for (std::uint64_t fresh = words[w]; fresh;) {
                 const int spread = 64 * w + pop_lowest_bit(fresh);

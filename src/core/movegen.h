@@ -33,7 +33,8 @@ namespace detail {
 // lane shift, and each rank's pairs move into their rows at once. The rank is a
 // template argument because the byte shifts take immediate counts.
 template <int R>
-[[gnu::always_inline]] inline void add_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high) {
+[[gnu::always_inline]] inline void add_rank_pairs(Bitboard own, __m128i spread, __m128i& low,
+                                                  __m128i& high) {
     const auto files = static_cast<std::uint32_t>((own >> (8 * R)) & 0xff);
     if (files == 0) return;
     // Lanes above R: the partners of higher ranks (none above rank 7: a
@@ -50,13 +51,18 @@ template <int R>
     low = _mm_or_si128(low, _mm_slli_si128(pairs, 2 * R));
     if constexpr (R > 0) high = _mm_or_si128(high, _mm_srli_si128(pairs, 16 - 2 * R));
     // The same rank's pairs: row 2 R.
-    if constexpr (2 * R < 8) low = _mm_or_si128(low, _mm_insert_epi16(_mm_setzero_si128(), static_cast<int>(same_rank), 2 * R));
-    else high = _mm_or_si128(high, _mm_insert_epi16(_mm_setzero_si128(), static_cast<int>(same_rank), 2 * R - 8));
+    if constexpr (2 * R < 8)
+        low = _mm_or_si128(
+            low, _mm_insert_epi16(_mm_setzero_si128(), static_cast<int>(same_rank), 2 * R));
+    else
+        high = _mm_or_si128(
+            high, _mm_insert_epi16(_mm_setzero_si128(), static_cast<int>(same_rank), 2 * R - 8));
 }
 
 template <int... R>
-[[gnu::always_inline]] inline void add_all_rank_pairs(Bitboard own, __m128i spread, __m128i& low, __m128i& high,
-                               std::integer_sequence<int, R...>) {
+[[gnu::always_inline]] inline void add_all_rank_pairs(Bitboard own, __m128i spread, __m128i& low,
+                                                      __m128i& high,
+                                                      std::integer_sequence<int, R...>) {
     (add_rank_pairs<R>(own, spread, low, high), ...);
 }
 
@@ -66,7 +72,8 @@ struct PivotVectors {
     __m128i high;
 };
 [[gnu::always_inline]] inline PivotVectors pivot_vectors(Bitboard own) {
-    const __m128i spread = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(own)), _mm_setzero_si128());
+    const __m128i spread =
+        _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(own)), _mm_setzero_si128());
     PivotVectors v{_mm_setzero_si128(), _mm_setzero_si128()};
     add_all_rank_pairs(own, spread, v.low, v.high, std::make_integer_sequence<int, 8>{});
     return v;
@@ -88,9 +95,12 @@ inline bool for_each_piece(Bitboard own, Visit&& visit) {
     const __m128i low_bytes = _mm_set1_epi16(0x00ff);
     for (Bitboard rest = own; rest;) {
         const Square from = pop_lowest_square(rest);
-        const __m128i window = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows + from.rank()));
-        const __m128i shifted = _mm_and_si128(_mm_srl_epi16(window, _mm_cvtsi32_si128(from.file())), low_bytes);
-        const auto reached = static_cast<Bitboard>(_mm_cvtsi128_si64(_mm_packus_epi16(shifted, shifted)));
+        const __m128i window =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(rows + from.rank()));
+        const __m128i shifted =
+            _mm_and_si128(_mm_srl_epi16(window, _mm_cvtsi32_si128(from.file())), low_bytes);
+        const auto reached =
+            static_cast<Bitboard>(_mm_cvtsi128_si64(_mm_packus_epi16(shifted, shifted)));
         if (!visit(from, reached & ~own)) return false;
     }
     return true;

@@ -29,7 +29,8 @@ inline platform::Uint128 spread_squares(Bitboard b) {
         x = (x | (x << 16)) & 0x0000ffff0000ffffULL;
         return (x | (x << 8)) & 0x00ff00ff00ff00ffULL;
     };
-    return static_cast<platform::Uint128>(spread_four_ranks(b >> 32)) << 64 | spread_four_ranks(b & 0xffffffffULL);
+    return static_cast<platform::Uint128>(spread_four_ranks(b >> 32)) << 64 |
+           spread_four_ranks(b & 0xffffffffULL);
 }
 
 // The pair loop of the rules: calls visit(pivots) for each own square a in
@@ -85,7 +86,7 @@ constexpr Bitboard reflections(const PivotSet& pivots, Square s) {
 // partner would start an earlier pair). The set is turned half round once,
 // so each pivot then costs a rotation and a mask.
 class FirstPairs {
-public:
+  public:
     explicit FirstPairs(Bitboard own) : own_(own), turned_(half_turn(own)) {}
 
     // The squares of all pairs with the pivot of spread index `spread` (a
@@ -105,7 +106,7 @@ public:
         return Square::from_index(lowest_bit(paired));
     }
 
-private:
+  private:
     Bitboard own_;
     Bitboard turned_;  // own with square i moved to 63 - i
 };

@@ -38,7 +38,8 @@ struct MonotonicReading {
 inline MonotonicReading read_monotonic_clock() {
     timespec t;
     clock_gettime(CLOCK_MONOTONIC, &t);
-    return MonotonicReading{static_cast<std::uint64_t>(t.tv_sec), static_cast<std::uint32_t>(t.tv_nsec)};
+    return MonotonicReading{static_cast<std::uint64_t>(t.tv_sec),
+                            static_cast<std::uint32_t>(t.tv_nsec)};
 }
 
 // The processor's cycle counter, where it can stand in for a clock: a

@@ -11,11 +11,16 @@ namespace tovak {
 
 std::string_view message(MoveError e) {
     switch (e) {
-        case MoveError::NotOwnPiece: return "piece does not belong to player to move";
-        case MoveError::EmptyOrigin: return "origin square is empty";
-        case MoveError::SameSquare: return "start and destination must differ";
-        case MoveError::FriendlyDestination: return "destination is occupied by a friendly piece";
-        case MoveError::NoSupportingPivot: return "no supporting pivot exists for this move";
+        case MoveError::NotOwnPiece:
+            return "piece does not belong to player to move";
+        case MoveError::EmptyOrigin:
+            return "origin square is empty";
+        case MoveError::SameSquare:
+            return "start and destination must differ";
+        case MoveError::FriendlyDestination:
+            return "destination is occupied by a friendly piece";
+        case MoveError::NoSupportingPivot:
+            return "no supporting pivot exists for this move";
     }
     return "";
 }
@@ -79,12 +84,14 @@ std::optional<MoveError> Position::is_legal_move(Move m) const {
     const Bitboard own = pieces(side_to_move);
     const Bitboard from_bit = bit_of(m.from);
     if (!(own & from_bit)) {
-        return (pieces(opponent(side_to_move)) & from_bit) ? MoveError::NotOwnPiece : MoveError::EmptyOrigin;
+        return (pieces(opponent(side_to_move)) & from_bit) ? MoveError::NotOwnPiece
+                                                           : MoveError::EmptyOrigin;
     }
     if (own & bit_of(m.to)) return MoveError::FriendlyDestination;
     // A pair of other own pieces with the move's pivot.
     const int spread = move_pivot_spread(m.from, m.to);
-    if (FirstPairs(own & ~from_bit).paired_squares(spread) == 0) return MoveError::NoSupportingPivot;
+    if (FirstPairs(own & ~from_bit).paired_squares(spread) == 0)
+        return MoveError::NoSupportingPivot;
     return std::nullopt;
 }
 
@@ -95,10 +102,13 @@ std::vector<SupportingPivot> Position::supporting_pivots(Color c, Move m) const 
     const int spread = move_pivot_spread(m.from, m.to);
     const int square_sum = m.from.index + m.to.index;
     std::vector<SupportingPivot> out;
-    for (Bitboard paired = FirstPairs(pieces(c) & ~bit_of(m.from)).paired_squares(spread); paired;) {
+    for (Bitboard paired = FirstPairs(pieces(c) & ~bit_of(m.from)).paired_squares(spread);
+         paired;) {
         const int lower = pop_lowest_bit(paired);
         const int upper = square_sum - lower;
-        if (upper > lower) out.push_back(SupportingPivot{pivot, {Square::from_index(lower), Square::from_index(upper)}});
+        if (upper > lower)
+            out.push_back(
+                SupportingPivot{pivot, {Square::from_index(lower), Square::from_index(upper)}});
     }
     return out;
 }

@@ -31,7 +31,8 @@ constexpr Bitboard half_turn(Bitboard b) {
     b = platform::byte_swap(b);  // rank r -> 7 - r
     b = ((b >> 1) & 0x5555555555555555ULL) | ((b & 0x5555555555555555ULL) << 1);
     b = ((b >> 2) & 0x3333333333333333ULL) | ((b & 0x3333333333333333ULL) << 2);
-    return ((b >> 4) & 0x0f0f0f0f0f0f0f0fULL) | ((b & 0x0f0f0f0f0f0f0f0fULL) << 4);  // file f -> 7 - f
+    return ((b >> 4) & 0x0f0f0f0f0f0f0f0fULL) |
+           ((b & 0x0f0f0f0f0f0f0f0fULL) << 4);  // file f -> 7 - f
 }
 
 // The spread index of a square (f, r): f + 16 r.
@@ -39,7 +40,9 @@ constexpr int spread_index(Square s) { return s.file() + 16 * s.rank(); }
 // The spread index of a pivot (both coordinates doubled, 0..14).
 constexpr int pivot_spread(int file_twice, int rank_twice) { return file_twice + 16 * rank_twice; }
 // The spread index of the pivot of a move: the sum of its squares'.
-constexpr int move_pivot_spread(Square from, Square to) { return spread_index(from) + spread_index(to); }
+constexpr int move_pivot_spread(Square from, Square to) {
+    return spread_index(from) + spread_index(to);
+}
 
 // Reflection through (px, py) maps (f, r) to (px - f, py - r): a half turn to
 // (7 - f, 7 - r), then a shift by (px - 7, py - 7). The shift is a rotation
@@ -61,7 +64,8 @@ constexpr std::array<PivotShift, 256> make_pivot_shifts() {
             Bitboard mask = 0;
             for (int f = 0; f < 8; ++f)
                 for (int r = 0; r < 8; ++r)
-                    if (f - dx >= 0 && f - dx <= 7 && r - dy >= 0 && r - dy <= 7) mask |= bit_of(f + 8 * r);
+                    if (f - dx >= 0 && f - dx <= 7 && r - dy >= 0 && r - dy <= 7)
+                        mask |= bit_of(f + 8 * r);
             table[static_cast<std::size_t>(pivot_spread(px, py))] =
                 PivotShift{mask, static_cast<std::uint8_t>((dx + 8 * dy) & 63)};
         }

@@ -45,7 +45,8 @@ constexpr std::optional<Instant> add(Instant at, Duration span) {
 // How far `later` lies after `earlier`, in nanoseconds (as a double: only
 // used for estimates, and spans beyond 2^53 ns are centuries).
 constexpr double nanoseconds_between(Instant earlier, Instant later) {
-    return (static_cast<double>(later.seconds) - static_cast<double>(earlier.seconds)) * NANOSECONDS_PER_SECOND +
+    return (static_cast<double>(later.seconds) - static_cast<double>(earlier.seconds)) *
+               NANOSECONDS_PER_SECOND +
            (static_cast<double>(later.nanoseconds) - static_cast<double>(earlier.nanoseconds));
 }
 
@@ -89,7 +90,7 @@ struct TickClock {
 // processor has no invariant cycle counter every test reads the clock.
 template <typename Clock>
 class Deadline {
-public:
+  public:
     // No deadline: never passes.
     Deadline() = default;
 
@@ -103,7 +104,8 @@ public:
         if constexpr (Clock::HAS_CYCLE_COUNTER) {
             // The counter read after the clock: a delay between the two can
             // only make the measured rate lower, that is, safer.
-            if (d.at_ && platform::has_invariant_cycle_counter()) d.calibration_ = Calibration{start, platform::read_cycle_counter(), 0};
+            if (d.at_ && platform::has_invariant_cycle_counter())
+                d.calibration_ = Calibration{start, platform::read_cycle_counter(), 0};
         }
         return d;
     }
@@ -125,7 +127,7 @@ public:
         return false;
     }
 
-private:
+  private:
     // The counter against the clock: where both stood when the deadline was
     // set, and the counter value before which the deadline is surely ahead.
     struct Calibration {
@@ -140,9 +142,11 @@ private:
             const double elapsed = nanoseconds_between(start, now);
             // A rate measured over too short a span is mostly noise.
             if (elapsed < MIN_CALIBRATION_NANOSECONDS || cycles <= start_cycles) return;
-            const double cycles_per_nanosecond = static_cast<double>(cycles - start_cycles) / elapsed;
+            const double cycles_per_nanosecond =
+                static_cast<double>(cycles - start_cycles) / elapsed;
             const double trusted = 0.5 * nanoseconds_between(now, deadline) * cycles_per_nanosecond;
-            quiet_until = cycles + static_cast<std::uint64_t>(trusted < MAX_QUIET_CYCLES ? trusted : MAX_QUIET_CYCLES);
+            quiet_until = cycles + static_cast<std::uint64_t>(
+                                       trusted < MAX_QUIET_CYCLES ? trusted : MAX_QUIET_CYCLES);
         }
     };
     static constexpr double MIN_CALIBRATION_NANOSECONDS = 100'000;  // 0.1 ms

@@ -20,7 +20,8 @@ namespace tovak::engine {
 // The destination follows from pivot and origin.
 constexpr std::uint32_t move_place(Square first_lower, Square from, Square to) {
     return static_cast<std::uint32_t>(first_lower.index) << 14 |
-           static_cast<std::uint32_t>(move_pivot_spread(from, to)) << 6 | static_cast<std::uint32_t>(from.index);
+           static_cast<std::uint32_t>(move_pivot_spread(from, to)) << 6 |
+           static_cast<std::uint32_t>(from.index);
 }
 constexpr std::uint32_t MOVE_PLACE_BITS = 20;
 

@@ -17,8 +17,8 @@ constexpr ShapeScores make_shape_scores() {
     for (int from = 0; from < 64; ++from)
         for (int to = 0; to < 64; ++to)
             if (from != to)
-                table.scores[from][to] =
-                    static_cast<std::uint16_t>(move_shape_score(Square::from_index(from), Square::from_index(to)));
+                table.scores[from][to] = static_cast<std::uint16_t>(
+                    move_shape_score(Square::from_index(from), Square::from_index(to)));
     return table;
 }
 constexpr ShapeScores SHAPE_SCORES = make_shape_scores();
@@ -38,13 +38,17 @@ constexpr std::uint32_t CAPTURE_BIT = 1u << 11;
 constexpr unsigned SCORE_SHIFT = 12;
 constexpr std::uint32_t NO_MOVE_BITS = 1u << SCORE_SHIFT;  // equals the low bits of no key
 
-inline std::uint32_t move_bits(Square from, Square to) { return static_cast<std::uint32_t>(from.index << 6 | to.index); }
+inline std::uint32_t move_bits(Square from, Square to) {
+    return static_cast<std::uint32_t>(from.index << 6 | to.index);
+}
 inline std::uint32_t move_bits(Move m) { return move_bits(m.from, m.to); }
 inline std::uint32_t key_of(Square from, Square to, std::uint32_t capture_bit) {
-    return (capture_bit | SHAPE_SCORES.scores[from.index][to.index]) << SCORE_SHIFT | move_bits(from, to);
+    return (capture_bit | SHAPE_SCORES.scores[from.index][to.index]) << SCORE_SHIFT |
+           move_bits(from, to);
 }
 inline Move move_of_key(std::uint32_t key) {
-    return Move{Square::from_index(static_cast<int>((key >> 6) & 63)), Square::from_index(static_cast<int>(key & 63))};
+    return Move{Square::from_index(static_cast<int>((key >> 6) & 63)),
+                Square::from_index(static_cast<int>(key & 63))};
 }
 inline std::uint32_t place_of_key(const FirstPairs& first_pairs, std::uint32_t key) {
     const Move m = move_of_key(key);
@@ -57,7 +61,8 @@ inline std::uint32_t placed_key(const FirstPairs& first_pairs, std::uint32_t key
 
 // Calls visit(key) for the side's moves that land in `landing`.
 template <typename Visit>
-inline void for_each_key(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, Visit&& visit) {
+inline void for_each_key(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit,
+                         Visit&& visit) {
     for (Bitboard origins = side.own(); origins;) {
         const Square from = pop_lowest_square(origins);
         for (Bitboard targets = side.destinations(from) & landing; targets;)
@@ -67,8 +72,8 @@ inline void for_each_key(const SideMoves& side, Bitboard landing, std::uint32_t 
 
 // The keys of the side's moves that land in `landing`, the moves with low
 // bits `left_out` or `also_left_out` left out; returns how many.
-std::size_t lay_out_keys(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, std::uint32_t left_out,
-                         std::uint32_t also_left_out, std::uint32_t* keys) {
+std::size_t lay_out_keys(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit,
+                         std::uint32_t left_out, std::uint32_t also_left_out, std::uint32_t* keys) {
     std::size_t n = 0;
     for_each_key(side, landing, capture_bit, [&](std::uint32_t key) {
         keys[n] = key;
@@ -116,7 +121,8 @@ std::uint32_t take_best_key(std::uint32_t* keys, std::size_t& size, const FirstP
 
 // --- OrderedMoves -------------------------------------------------------------
 
-OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(us), first_pairs_(us.own()) {
+OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint)
+    : us_(us), first_pairs_(us.own()) {
     // A hint that is not a legal move matches nothing.
     if (hint && us.is_move(*hint)) {
         hint_ = hint;
@@ -135,7 +141,8 @@ void OrderedMoves::start_stage(Stage stage) {
     const MoveCounts& counts = us_.counts();
     const bool captures = stage == Stage::Captures;
     const bool hint_in_stage = hint_ && ((us_.enemy() & bit_of(hint_->to)) != 0) == captures;
-    size_ = static_cast<std::size_t>(captures ? counts.captures : counts.moves - counts.captures) - hint_in_stage;
+    size_ = static_cast<std::size_t>(captures ? counts.captures : counts.moves - counts.captures) -
+            hint_in_stage;
     picks_ = 0;
 }
 
@@ -146,15 +153,17 @@ Move OrderedMoves::take_best() {
     if (picks_ == 0) {
         // The best move in one pass over the stage's moves.
         for_each_key(us_, stage_landing(), capture_bit, [&](std::uint32_t key) {
-            if ((key & (NO_MOVE_BITS - 1)) != hint_bits && comes_before(first_pairs_, key, best)) best = key;
+            if ((key & (NO_MOVE_BITS - 1)) != hint_bits && comes_before(first_pairs_, key, best))
+                best = key;
         });
         first_key_ = best;
         --size_;
     } else {
         // A second move is wanted: the keys of the rest are laid out once.
         if (picks_ == 1) {
-            [[maybe_unused]] const std::size_t n = lay_out_keys(us_, stage_landing(), capture_bit, hint_bits,
-                                                                first_key_ & (NO_MOVE_BITS - 1), keys_);
+            [[maybe_unused]] const std::size_t n =
+                lay_out_keys(us_, stage_landing(), capture_bit, hint_bits,
+                             first_key_ & (NO_MOVE_BITS - 1), keys_);
             assert(n == size_);
         }
         best = take_best_key(keys_, size_, first_pairs_);

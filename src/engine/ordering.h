@@ -12,8 +12,8 @@
 
 #include "core/move.h"
 #include "core/move_list.h"
-#include "core/position.h"
 #include "core/pivot_set.h"
+#include "core/position.h"
 #include "engine/evaluate.h"
 #include "engine/side_moves.h"
 
@@ -27,14 +27,17 @@ constexpr std::size_t MAX_CAPTURES = 4;          // longest list capture_moves g
 // in file plus rank steps and its centre gain. For from != to it lies in
 // 80..1400 (each step changes the centre distance by at most 2).
 constexpr std::int32_t move_shape_score(Square from, Square to) {
-    const int file_steps = from.file() > to.file() ? from.file() - to.file() : to.file() - from.file();
-    const int rank_steps = from.rank() > to.rank() ? from.rank() - to.rank() : to.rank() - from.rank();
-    return STEP_WEIGHT * (file_steps + rank_steps) + CENTRE_GAIN_WEIGHT * centre_gain(Move{from, to});
+    const int file_steps =
+        from.file() > to.file() ? from.file() - to.file() : to.file() - from.file();
+    const int rank_steps =
+        from.rank() > to.rank() ? from.rank() - to.rank() : to.rank() - from.rank();
+    return STEP_WEIGHT * (file_steps + rank_steps) +
+           CENTRE_GAIN_WEIGHT * centre_gain(Move{from, to});
 }
 
 // At most MAX_CAPTURES moves, on the stack.
 class CaptureList {
-public:
+  public:
     void push_back(Move m) {
         assert(size_ < MAX_CAPTURES);
         moves_[size_++] = m;
@@ -46,7 +49,7 @@ public:
     const Move* begin() const { return moves_; }
     const Move* end() const { return moves_ + size_; }
 
-private:
+  private:
     Move moves_[MAX_CAPTURES];
     std::size_t size_ = 0;
 };
@@ -61,7 +64,7 @@ private:
 // are found by scanning for the best key, and a stage that is asked for more
 // sorts the rest once, placed.
 class OrderedMoves {
-public:
+  public:
     // Moves of a stage found by scanning before the rest is sorted.
     static constexpr int SCANNED_PICKS = 4;
 
@@ -82,7 +85,7 @@ public:
         return picks_ < SCANNED_PICKS ? take_best() : take_from_sorted();
     }
 
-private:
+  private:
     enum class Stage : std::uint8_t {
         Hint,        // the hint is next
         Captures,    // handing out captures

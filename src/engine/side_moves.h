@@ -14,10 +14,11 @@
 namespace tovak::engine {
 
 class SideMoves {
-public:
+  public:
     SideMoves(Bitboard own, Bitboard enemy);
     // The side to move of `p`.
-    explicit SideMoves(const Position& p) : SideMoves(p.pieces(p.side_to_move), p.pieces(opponent(p.side_to_move))) {}
+    explicit SideMoves(const Position& p)
+        : SideMoves(p.pieces(p.side_to_move), p.pieces(opponent(p.side_to_move))) {}
 
     Bitboard own() const { return own_; }
     Bitboard enemy() const { return enemy_; }
@@ -27,9 +28,11 @@ public:
     // The legal destinations of the piece on `from`, which must be an own square.
     Bitboard destinations(Square from) const { return destinations_[from.index]; }
     // Whether `m` is a legal move of the side.
-    bool is_move(Move m) const { return (own_ & bit_of(m.from)) && (destinations_[m.from.index] & bit_of(m.to)); }
+    bool is_move(Move m) const {
+        return (own_ & bit_of(m.from)) && (destinations_[m.from.index] & bit_of(m.to));
+    }
 
-private:
+  private:
     Bitboard own_;
     Bitboard enemy_;
     MoveCounts counts_;
