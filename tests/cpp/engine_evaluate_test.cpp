@@ -1,5 +1,6 @@
-// Static evaluation: the worked examples, the per-piece move counting it
-// rests on, and agreement with the literal evaluation on many positions.
+// Static evaluation: the worked examples and agreement with the literal
+// evaluation on many positions (the per-piece move counting it rests on is
+// checked in engine_side_moves_test.cpp).
 
 #include <gtest/gtest.h>
 
@@ -8,7 +9,6 @@
 #include "core/bitboard.h"
 #include "core_reference_support.h"
 #include "engine/evaluate.h"
-#include "core/movegen.h"
 #include "engine_cases_support.h"
 #include "engine_reference_support.h"
 
@@ -71,20 +71,6 @@ TEST(Evaluation, CentreDistanceSumMatchesSquareBySquare) {
         for (int s = 0; s < 64; ++s)
             if (set & bit_of(s)) expected += reference_engine::centre_distance(Square::from_index(s));
         EXPECT_EQ(centre_distance_sum(set), expected);
-    }
-}
-
-// The per-piece counting of moves, captures and immobile pieces against the
-// counts taken from the literal move list, for both sides of every sample.
-TEST(Evaluation, PerPieceCountsMatchTheMoveLists) {
-    for (const Position& p : sample_positions(11, 12, 3, 150)) {
-        for (const Color side : {Color::White, Color::Black}) {
-            const MoveCounts fast = SideMoves(p.pieces(side), p.pieces(opponent(side))).counts();
-            const reference::MoveCounts literal = reference::count_moves(p, side);
-            EXPECT_EQ(fast.moves, literal.moves) << describe(p);
-            EXPECT_EQ(fast.captures, literal.captures) << describe(p);
-            EXPECT_EQ(fast.immobile, literal.immobile) << describe(p);
-        }
     }
 }
 
