@@ -22,7 +22,9 @@ import fcntl
 import json
 import os
 import re
-from collections.abc import Mapping, Sequence
+import signal
+from collections.abc import Iterator, Mapping, Sequence
+from contextlib import contextmanager
 from pathlib import Path
 from types import TracebackType
 from typing import Any
@@ -173,10 +175,12 @@ def _chunk_number(path: Path) -> int:
 
 
 class DatasetWriter:
-    """Writes games to a dataset directory, one chunk per call.
+    """Writes games to a dataset directory in chunks.
 
-    Chunks are numbered on from the last one present, so a writer opened on
-    an existing dataset adds to it and never replaces a chunk.
+    Games kept with :meth:`add` are written together by :meth:`flush`, or a
+    chunk is written at once with :meth:`write`. Chunks are numbered on from
+    the last one present, so a writer opened on an existing dataset adds to
+    it and never replaces a chunk.
     """
 
     def __init__(self, data_dir: Path):
@@ -184,8 +188,34 @@ class DatasetWriter:
         data_dir.mkdir(parents=True, exist_ok=True)
         existing = chunk_paths(data_dir)
         self._next = 1 + (_chunk_number(existing[-1]) if existing else 0)
+        self._pending: list[GameRecord] = []
+        self.pending_plies = 0
         self.games_written = 0
         self.plies_written = 0
+
+    @property
+    def pending(self) -> int:
+        """The number of games kept and not written yet."""
+        return len(self._pending)
+
+    def add(self, record: GameRecord) -> None:
+        """Keep a finished game for the next :meth:`flush`."""
+        self._pending.append(record)
+        self.pending_plies += len(record.plies)
+
+    def flush(self) -> list[GameRecord]:
+        """Write the games kept as one chunk (none if there are none); return them.
+
+        The chunk and the list of what is still unsaved change together: an
+        interrupt or a SIGTERM arriving meanwhile takes effect once both are
+        done, so that no game is written twice and none is lost.
+        """
+        if not self._pending:
+            return []
+        with signals_held():
+            self.write(self._pending)
+            written, self._pending, self.pending_plies = self._pending, [], 0
+        return written
 
     def write(self, records: Sequence[GameRecord]) -> Path:
         """Write ``records`` (in game order) as one chunk; return its path."""
@@ -209,6 +239,17 @@ class DatasetWriter:
         self.games_written += len(ordered)
         self.plies_written += sum(len(r.plies) for r in ordered)
         return path
+
+
+@contextmanager
+def signals_held() -> Iterator[None]:
+    """Hold off SIGINT and SIGTERM until the block is done."""
+    held = {signal.SIGINT, signal.SIGTERM}
+    previous = signal.pthread_sigmask(signal.SIG_BLOCK, held)
+    try:
+        yield
+    finally:
+        signal.pthread_sigmask(signal.SIG_SETMASK, previous)
 
 
 class RunDirectory:

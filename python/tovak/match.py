@@ -21,14 +21,14 @@ import random
 import signal
 import time
 from collections.abc import Callable, Iterator
-from dataclasses import dataclass
+from dataclasses import dataclass, replace
 
 from tovak_python import Position, parse_move_string
 
 from tovak.player_failure import ILLEGAL_MOVE, FailureReason, PlayerFailure
 from tovak.player_spec import PlayerSpec
 from tovak.players import DEFAULT_MOVE_TIME_MS, Player, make_player
-from tovak.selfplay import END_NO_LEGAL_MOVE, END_PLY_LIMIT, GameRecord, PlyRecord
+from tovak.selfplay import END_NO_LEGAL_MOVE, END_PLY_LIMIT, GameRecord, MoveChoice, build_ply
 from tovak.sprt import SprtSettings
 from tovak.match_result import MatchResult, colours_of, tally
 from tovak.notation import to_text
@@ -146,7 +146,7 @@ def play_match_game(settings: MatchSettings, number: int) -> MatchGame:
     record = game.record
     moves: list[str] = []
     for move in opening_moves(settings, game.pair):
-        _record(record, position, move, chosen_by="random")
+        _record(record, position, move)
         moves.append(move)
     players: dict[Color, Player] = {}
     try:
@@ -173,15 +173,7 @@ def play_match_game(settings: MatchSettings, number: int) -> MatchGame:
             except PlayerFailure as failure:
                 _forfeit(game, spec.text, side, failure)
                 break
-            _record(
-                record,
-                position,
-                move,
-                chosen_by="engine",
-                score=choice.score,
-                depth=choice.depth,
-                nodes=choice.nodes,
-            )
+            _record(record, position, replace(choice, move=move))
             moves.append(move)
     finally:
         for player in players.values():
@@ -199,29 +191,11 @@ def _checked_move(position: Position, move: str) -> str:
     return canonical
 
 
-def _record(
-    record: GameRecord,
-    position: Position,
-    move: str,
-    *,
-    chosen_by: str,
-    score: int | None = None,
-    depth: int | None = None,
-    nodes: int | None = None,
-) -> None:
-    record.plies.append(
-        PlyRecord(
-            ply=len(record.plies) + 1,
-            position=to_text(position),
-            side=position.side_to_move(),
-            move=move,
-            chosen_by="random" if chosen_by == "random" else "engine",
-            score=score,
-            depth=depth,
-            nodes=nodes,
-        )
-    )
-    position.apply_move(move)
+def _record(record: GameRecord, position: Position, choice: MoveChoice | str) -> None:
+    """Add the ply of ``choice`` (a random move's text, or a player's choice) and play it."""
+    ply = build_ply(len(record.plies) + 1, to_text(position), position.side_to_move(), choice)
+    record.plies.append(ply)
+    position.apply_move(ply.move)
 
 
 def _forfeit(game: MatchGame, player: str, color: Color, failure: PlayerFailure) -> None:

@@ -28,11 +28,11 @@ from tovak.player_failure import ILLEGAL_MOVE, PROTOCOL_ERROR, PlayerFailure
 from tovak.player_process import PlayerProcess
 from tovak.player_spec import PlayerSpec
 from tovak.protocol import PROTOCOL_VERSION
+from tovak.selfplay import MoveChoice
 
 __all__ = [
     "DEFAULT_MOVE_TIME_MS",
     "EnginePlayer",
-    "MoveChoice",
     "Player",
     "ProtocolPlayer",
     "hang_seconds",
@@ -53,17 +53,6 @@ def hang_seconds(move_time_ms: int) -> float:
     move time would otherwise count a scheduling delay as a hang.
     """
     return HANG_FACTOR * move_time_ms / 1000 + HANG_GRACE_SECONDS
-
-
-@dataclass(frozen=True)
-class MoveChoice:
-    """A player's move, with the search figures it reported (None where it gave none)."""
-
-    move: str
-    score: int | None = None
-    depth: int | None = None
-    nodes: int | None = None
-    quiescence_nodes: int | None = None
 
 
 class Player(Protocol):

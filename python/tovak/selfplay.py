@@ -33,7 +33,9 @@ __all__ = [
     "ChosenBy",
     "GameRecord",
     "GameSettings",
+    "MoveChoice",
     "PlyRecord",
+    "build_ply",
     "game_seed",
     "play_game",
     "play_game_task",
@@ -89,6 +91,37 @@ class PlyRecord:
     depth: int | None = None
     nodes: int | None = None
     quiescence_nodes: int | None = None
+
+
+@dataclass(frozen=True)
+class MoveChoice:
+    """A move chosen by the engine or a player, with the search figures it
+    reported (None where it gave none)."""
+
+    move: str
+    score: int | None = None
+    depth: int | None = None
+    nodes: int | None = None
+    quiescence_nodes: int | None = None
+
+
+def build_ply(ply: int, position: str, side: Color, choice: MoveChoice | str) -> PlyRecord:
+    """Ply number ``ply``, played by ``side`` from ``position`` (its text):
+    a random move when ``choice`` is a move text, otherwise the choice of the
+    engine or of a player, with its figures."""
+    if isinstance(choice, str):
+        return PlyRecord(ply=ply, position=position, side=side, move=choice, chosen_by="random")
+    return PlyRecord(
+        ply=ply,
+        position=position,
+        side=side,
+        move=choice.move,
+        chosen_by="engine",
+        score=choice.score,
+        depth=choice.depth,
+        nodes=choice.nodes,
+        quiescence_nodes=choice.quiescence_nodes,
+    )
 
 
 @dataclass
@@ -156,8 +189,7 @@ def _next_ply(
     side = position.side_to_move()
     depth, budget_ms = settings.limits.max_depth(), settings.limits.budget_ms()
     if ply <= settings.random_plies:
-        move = rng.choice(position.legal_moves())
-        return PlyRecord(ply=ply, position=before, side=side, move=move, chosen_by="random")
+        return build_ply(ply, before, side, rng.choice(position.legal_moves()))
     # The module's call itself rather than tovak.analysis.search: at depth 1
     # the report object would cost a tenth of the search.
     result = position.analyze_timed(depth, budget_ms)
@@ -166,17 +198,14 @@ def _next_ply(
         # The engine gives no move only when there is none, which the caller
         # has already ruled out; a missing move here is an engine fault.
         raise RuntimeError(f"engine returned no move for {before}")
-    return PlyRecord(
-        ply=ply,
-        position=before,
-        side=side,
+    choice = MoveChoice(
         move=best,
-        chosen_by="engine",
         score=result["score"],
         depth=result["completed_depth"],
         nodes=result["nodes"],
         quiescence_nodes=result["quiescence_nodes"],
     )
+    return build_ply(ply, before, side, choice)
 
 
 def play_games(

@@ -10,23 +10,19 @@ import re
 import signal
 import struct
 import subprocess
-import sys
 import termios
 import time
 from pathlib import Path
 
 import pyarrow.parquet as pq
 import pytest
+from command_support import TOVAK, start_python, start_tovak, tovak
 from tovak_python import Position
 
 from tovak import records
 from tovak.notation import SQUARES, from_text, to_text
 from tovak.replay_html import replay_page
 from tovak.selfplay import settings_from_json
-
-
-def tovak(*args, timeout=300):
-    return subprocess.run([sys.executable, "-m", "tovak", *args], capture_output=True, text=True, timeout=timeout)
 
 
 def selfplay(out_dir, *args):
@@ -208,7 +204,7 @@ def test_progress_counts_games_and_plies_on_a_terminal(tmp_path):
     fcntl.ioctl(terminal_end, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 120, 0, 0))
     try:
         run = subprocess.run(
-            [sys.executable, "-m", "tovak", "selfplay", "--games", "6", "--depth", "3",
+            [*TOVAK, "selfplay", "--games", "6", "--depth", "3",
              "--max-plies", "40", "--out", str(tmp_path / "run")],
             stdout=subprocess.PIPE,
             stderr=terminal_end,
@@ -323,13 +319,7 @@ def uninterrupted(tmp_path_factory):
 
 
 def start_run(out, *args):
-    return subprocess.Popen(
-        [sys.executable, "-m", "tovak", "selfplay", "--out", str(out), *KILL_RUN, *args],
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-        text=True,
-        start_new_session=True,
-    )
+    return start_tovak("selfplay", "--out", str(out), *KILL_RUN, *args, start_new_session=True)
 
 
 def wait_for_chunks(process, data_dir, count, timeout=120):
@@ -371,59 +361,67 @@ def test_resume_after_sigkill_gives_the_uninterrupted_dataset(tmp_path, uninterr
 def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, uninterrupted):
     out = tmp_path / "run"
     # The games finished so far are held in memory (the chunk is large):
-    # Ctrl-C writes them before the command stops.
-    returncode, stdout, stderr = run_interrupted(out, lambda process: os.killpg(process.pid, signal.SIGINT))
-    if returncode == 0:
-        pytest.skip("the run finished before the interrupt")
+    # Ctrl-C, to the whole process group as a terminal sends it, writes them
+    # before the command stops.
+    returncode, stdout, stderr = run_interrupted(out, "os.killpg(os.getpgrp(), signal.SIGINT)")
     assert returncode == 130
     match = re.fullmatch(r"tovak: error: interrupted; (\d+) of 16 games recorded in .*--resume\)\n", stderr)
     assert match, stderr
     assert "Games:" not in stdout
     recorded = records.recorded_games(out)
     assert len(recorded) == int(match.group(1)) > 0
+    assert len(recorded) == 2  # the interrupt came as the second game was counted
     resumed = tovak("selfplay", "--out", str(out), "--resume")
     assert resumed.returncode == 0, resumed.stderr
     assert sorted_rows(out) == uninterrupted
 
 
-def run_interrupted(out, interrupt):
-    """Start a two-job run with a large chunk, call ``interrupt(process)`` once
-    two games have ended (--show tells), and wait for the command to stop;
+# The command, with ACTION run in its own process as soon as the run has
+# counted its second game: with 16 games to play, the run is then certainly
+# under way, whatever the speed of the machine.
+_INTERRUPTED_RUN = """
+import multiprocessing, os, signal, sys
+import {where} as runner
+from tovak.cli import main
+
+played_games = runner.play_games
+
+def games_then_action(*args, **kwargs):
+    for count, record in enumerate(played_games(*args, **kwargs), start=1):
+        yield record
+        if count == 2:
+            {action}
+
+runner.play_games = games_then_action
+sys.exit(main(sys.argv[1:]))
+"""
+# The module whose play_games the resumable run calls.
+RUNNER_MODULE = "tovak.cli.selfplay"
+
+
+def run_interrupted(out, action):
+    """Run a two-job run with a large chunk, with ``action`` (a Python
+    statement) run in the command's process once two games have been counted;
     its exit status, standard output and standard error."""
-    process = start_run(out, "--jobs", "2", "--chunk-plies", "100000", "--show")
+    program = _INTERRUPTED_RUN.format(where=RUNNER_MODULE, action=action)
+    process = start_python(
+        "-c", program, "selfplay", "--out", str(out), *KILL_RUN, "--jobs", "2", "--chunk-plies", "100000",
+        start_new_session=True,
+    )
     try:
-        wait_for_finished_games(process, 2)
-        interrupt(process)
-        stdout, stderr = process.communicate(timeout=60)
+        stdout, stderr = process.communicate(timeout=120)
     finally:
         if process.poll() is None:
             os.killpg(process.pid, signal.SIGKILL)
+            process.communicate()
     return process.returncode, stdout, stderr
-
-
-def wait_for_finished_games(process, count):
-    """Read --show output until ``count`` games have ended."""
-    finished = 0
-    for line in process.stdout:
-        finished += line.startswith("Game ") and "from" not in line
-        if finished == count:
-            return
-    pytest.fail("the run ended before enough games were played")
-
-
-def worker_processes(parent):
-    children = (Path(f"/proc/{parent}/task/{parent}/children").read_text()).split()
-    return [int(pid) for pid in children if "spawn_main" in Path(f"/proc/{pid}/cmdline").read_text()]
 
 
 def test_a_lost_local_worker_stops_the_run_with_the_finished_games_saved(tmp_path, uninterrupted):
     out = tmp_path / "run"
-    def kill_a_worker(process):
-        os.kill(worker_processes(process.pid)[0], signal.SIGKILL)
-
+    # Killed while the games after the first task are still being played.
+    kill_a_worker = "os.kill(multiprocessing.active_children()[0].pid, signal.SIGKILL)"
     returncode, _, stderr = run_interrupted(out, kill_a_worker)
-    if returncode == 0:
-        pytest.skip("the run finished before the worker was killed")
     assert returncode == 1
     match = re.fullmatch(r"tovak: error: the games stopped: BrokenProcessPool: .*; (\d+) of 16 games recorded "
                          r"in .*--resume\)\n", stderr)

@@ -12,6 +12,8 @@ from pathlib import Path
 
 import pytest
 
+from command_support import default_sigint, tovak  # noqa: E402
+
 distributed = pytest.importorskip("distributed")
 
 from tovak import records  # noqa: E402
@@ -23,7 +25,8 @@ START_TIMEOUT_S = 60
 
 
 def start(*args, log):
-    return subprocess.Popen([DASK, *args], stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    return subprocess.Popen([DASK, *args], stdout=log, stderr=subprocess.STDOUT, start_new_session=True,
+                            preexec_fn=default_sigint)
 
 
 def start_worker(scheduler_file, name, log):
@@ -72,8 +75,7 @@ def cluster(tmp_path_factory):
 
 
 def tovak_selfplay(*args):
-    return subprocess.run([sys.executable, "-m", "tovak", "selfplay", *args], capture_output=True, text=True,
-                          timeout=300)
+    return tovak("selfplay", *args)
 
 
 def test_a_cluster_run_equals_the_local_run(cluster, tmp_path):

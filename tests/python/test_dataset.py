@@ -4,7 +4,7 @@ their directory, and the standard readers."""
 
 import multiprocessing
 import os
-import random
+import signal
 import subprocess
 import sys
 from concurrent.futures import Executor, Future, ProcessPoolExecutor
@@ -12,6 +12,7 @@ from dataclasses import replace
 
 import pyarrow.parquet as pq
 import pytest
+from binding_support import random_plies
 from tovak_python import Position
 
 from tovak import records
@@ -49,15 +50,9 @@ def test_occupancy_bits_are_board_indices(squares, expected):
 
 @pytest.mark.parametrize("seed", range(4))
 def test_occupancy_follows_random_games_as_the_module_does(seed):
-    rng = random.Random(seed)
     position = Position()
     board = Occupancy.from_text(to_text(position))
-    for _ in range(300):
-        moves = position.legal_moves()
-        if not moves:
-            break
-        move = rng.choice(moves)
-        position.apply_move(move)
+    for move in random_plies(seed, 300, position):
         board.play(move)
         assert board.text() == to_text(position)
 
@@ -173,6 +168,41 @@ def test_a_failed_write_leaves_no_file(tmp_path, monkeypatch):
     with pytest.raises(OSError, match="No space left on device"):
         write_atomically(tmp_path / "x", b"0123456789")
     assert list(tmp_path.iterdir()) == []
+
+
+@pytest.fixture
+def ctrl_c_raises():
+    """SIGINT raises KeyboardInterrupt here, even in a suite started with it ignored."""
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
+    yield
+    signal.signal(signal.SIGINT, previous)
+
+
+def test_ctrl_c_once_a_match_chunk_is_on_disk_does_not_write_its_games_again(
+    tmp_path, games, monkeypatch, ctrl_c_raises
+):
+    from tovak import dataset
+    from tovak.cli.match_output import CHUNK_GAMES, MatchOutput
+    from tovak.match import MatchGame, MatchSettings
+    from tovak.player_spec import parse_player_spec
+
+    real_write = dataset.write_atomically
+
+    def write_then_interrupt(path, data, **options):
+        real_write(path, data, **options)
+        if path.suffix == ".parquet":
+            signal.raise_signal(signal.SIGINT)  # Ctrl-C the moment the chunk is whole
+
+    monkeypatch.setattr(dataset, "write_atomically", write_then_interrupt)
+    engine = parse_player_spec("engine:depth=1")
+    numbered = [replace(games[n % len(games)], number=n + 1) for n in range(CHUNK_GAMES)]
+    with pytest.raises(KeyboardInterrupt):
+        with MatchOutput.create(str(tmp_path / "run"), MatchSettings(players=(engine, engine), games=CHUNK_GAMES)) as output:
+            for record in numbered:
+                output.add(MatchGame(record))
+    assert len(list((tmp_path / "run" / "data").glob("chunk-*.parquet"))) == 1
+    rows = records.read_plies(tmp_path / "run", columns=["game"]).column("game").to_pylist()
+    assert sorted(rows) == sorted(record.number for record in numbered for _ in record.plies)
 
 
 def test_run_directory_is_exclusive(tmp_path):

@@ -4,16 +4,15 @@ there is room again. The disk is a real tmpfs of a few kilobytes."""
 
 import os
 import subprocess
-import sys
 
 import pytest
+from command_support import tovak
 
 from tovak import records
 
 
 def tovak_selfplay(*args):
-    return subprocess.run([sys.executable, "-m", "tovak", "selfplay", *args], capture_output=True, text=True,
-                          timeout=300)
+    return tovak("selfplay", *args)
 
 
 def mount(*args):

@@ -289,8 +289,6 @@ class _Session:
         self.done = set(done)
         self.args = args
         self.writer: DatasetWriter = run_dir.writer()
-        self.pending: list[GameRecord] = []
-        self.pending_plies = 0
         self.last_chunk = time.monotonic()
         self.settings_text = settings.describe()
 
@@ -312,8 +310,7 @@ class _Session:
                 if record.number in self.done:
                     continue  # a game played twice (a lost worker's task run again)
                 self.done.add(record.number)
-                self.pending.append(record)
-                self.pending_plies += len(record.plies)
+                self.writer.add(record)
                 plies += len(record.plies)
                 if self.args.show:
                     tqdm.write(_game_diagrams(record, self.args.style), end="")
@@ -345,17 +342,12 @@ class _Session:
 
     def _chunk_is_due(self) -> bool:
         waited = time.monotonic() - self.last_chunk
-        return self.pending_plies >= self.args.chunk_plies or waited >= CHUNK_SECONDS
+        return self.writer.pending_plies >= self.args.chunk_plies or waited >= CHUNK_SECONDS
 
     def write_chunk(self) -> None:
-        if not self.pending:
+        written = self.writer.flush()
+        if not written:
             return
-        # The chunk and the list of what is still unsaved change together: an
-        # interrupt arriving meanwhile takes effect once both are done, so no
-        # game can be written twice.
-        with _signals_held():
-            self.writer.write(self.pending)
-            written, self.pending, self.pending_plies = self.pending, [], 0
         self.last_chunk = time.monotonic()
         for record in written:
             if record.number <= self.args.replays:
@@ -376,7 +368,7 @@ class _Session:
 
     def _write_failure(self, error: OSError) -> str:
         where = f" {error.filename!r}" if error.filename else ""
-        saved = len(self.done) - len(self.pending)
+        saved = len(self.done) - self.writer.pending
         return (
             f"cannot write{where}: {error.strerror or error}; {saved} of {self.games} games are recorded, "
             f"continue with: tovak selfplay --out {self.run_dir.path} --resume"
@@ -402,16 +394,6 @@ class _Session:
         """The games whose replays the run directory holds, of those asked for."""
         wanted = range(1, min(self.args.replays, self.games) + 1)
         return [n for n in wanted if (self.run_dir.replays_dir / replay_name(n)).exists()]
-
-
-@contextmanager
-def _signals_held() -> Iterator[None]:
-    held = {signal.SIGINT, signal.SIGTERM}
-    previous = signal.pthread_sigmask(signal.SIG_BLOCK, held)
-    try:
-        yield
-    finally:
-        signal.pthread_sigmask(signal.SIG_SETMASK, previous)
 
 
 @contextmanager
