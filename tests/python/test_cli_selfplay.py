@@ -19,10 +19,10 @@ import pytest
 from command_support import TOVAK, start_python, start_tovak, tovak
 from tovak_python import Position
 
-from tovak import records
+from tovak.runs import reader
 from tovak.notation import SQUARES, from_text, to_text
-from tovak.replay_html import replay_page
-from tovak.selfplay import settings_from_json
+from tovak.replay.page import replay_page
+from tovak.runs.selfplay import settings_from_json
 
 
 def selfplay(out_dir, *args):
@@ -33,7 +33,7 @@ def selfplay(out_dir, *args):
 
 
 def sorted_rows(run_dir):
-    return records.read_plies(run_dir).to_pylist()
+    return reader.read_plies(run_dir).to_pylist()
 
 
 def directory_listing(path):
@@ -52,7 +52,7 @@ def run_dir(tmp_path_factory):
 
 def test_every_row_is_a_legal_ply_of_its_game(run_dir):
     out, _ = run_dir
-    table = records.read_plies(out)
+    table = reader.read_plies(out)
     assert table.column_names[:14] == [
         "game", "ply", "position", "white", "black", "side", "move", "chosen_by", "score", "depth",
         "nodes", "quiescence_nodes", "winner", "result",
@@ -93,7 +93,7 @@ def test_every_row_is_a_legal_ply_of_its_game(run_dir):
 
 def test_engine_plies_are_the_engine_choice(run_dir):
     out, _ = run_dir
-    game = records.read_game(out, 1)
+    game = reader.read_game(out, 1)
     for ply in game.plies[2:8]:
         analysis = from_text(ply.position).analyze_timed(1, 2**64 - 1)
         assert (ply.move, ply.score, ply.depth, ply.nodes, ply.quiescence_nodes) == (
@@ -112,7 +112,7 @@ def test_run_description_and_summary_match_the_dataset(run_dir):
     assert info["settings"] == {
         "games": 3, "depth": 1, "time_ms": None, "random_plies": 2, "max_plies": 60, "seed": 5, "start": None,
     }
-    games = records.read_games(out)
+    games = reader.read_games(out)
     white = sum(g.winner == "white" for g in games)
     black = sum(g.winner == "black" for g in games)
     unfinished = sum(g.winner is None for g in games)
@@ -135,13 +135,13 @@ def test_replays_only_for_the_games_asked_for(run_dir, tmp_path):
     assert settings_text == "Self-play at depth 1, 2 random plies"
     for number in (1, 2):
         page = (out / "replays" / f"game-{number:04d}.html").read_text()
-        assert page == replay_page(records.read_game(out, number), settings_text)
+        assert page == replay_page(reader.read_game(out, number), settings_text)
         assert f"replay: {out / 'replays' / f'game-{number:04d}.html'}" in stdout
     # Any other game later, from the dataset alone.
     target = tmp_path / "three.html"
     run = tovak("replay", str(out), "--game", "3", "--out", str(target))
     assert run.returncode == 0, run.stderr
-    assert target.read_text() == replay_page(records.read_game(out, 3), settings_text)
+    assert target.read_text() == replay_page(reader.read_game(out, 3), settings_text)
     assert str(target) in run.stdout
 
 
@@ -168,15 +168,15 @@ def test_games_are_the_same_whatever_the_number_of_jobs(run_dir, tmp_path):
 def test_seed_decides_the_random_opening(run_dir, tmp_path):
     out, _ = run_dir
     selfplay(tmp_path / "other", "--games", "3", "--depth", "1", "--seed", "6", "--max-plies", "2")
-    openings_5 = records.move_lists(out)
-    openings_6 = records.move_lists(tmp_path / "other")
+    openings_5 = reader.move_lists(out)
+    openings_6 = reader.move_lists(tmp_path / "other")
     assert [openings_5[n][:2] for n in (1, 2, 3)] != [openings_6[n] for n in (1, 2, 3)]
     assert len({tuple(o[:2]) for o in openings_5.values()}) > 1  # games of one run differ from each other
 
 
 def test_ply_limit_and_show(tmp_path):
     run = selfplay(tmp_path / "run", "--depth", "1", "--random-plies", "0", "--max-plies", "3", "--show")
-    game = records.read_game(tmp_path / "run", 1)
+    game = reader.read_game(tmp_path / "run", 1)
     assert (game.winner, game.end_reason, len(game.plies)) == (None, "ply limit", 3)
     assert all(p.chosen_by == "engine" for p in game.plies)
     assert "Games: 1 (White won 0, Black won 0, unfinished 1)" in run.stdout
@@ -192,7 +192,7 @@ def test_ply_limit_and_show(tmp_path):
 
 def test_games_from_a_given_position(tmp_path):
     selfplay(tmp_path / "run", "--depth", "1", "--random-plies", "0", "--position", "W:a1,b1,a2 B:b2,h8 w")
-    game = records.read_game(tmp_path / "run", 1)
+    game = reader.read_game(tmp_path / "run", 1)
     assert game.start == "W:a1,b1,a2 B:b2,h8 w"
     assert [p.move for p in game.plies] == ["a1-b2"]
     assert game.winner == "white"
@@ -344,7 +344,7 @@ def test_resume_after_sigkill_gives_the_uninterrupted_dataset(tmp_path, uninterr
             os.killpg(process.pid, signal.SIGKILL)
         process.communicate()
     # Every chunk written before the kill is whole; a chunk being written is invisible.
-    kept = records.read_plies(out).to_pylist()
+    kept = reader.read_plies(out).to_pylist()
     assert 0 < len({row["game"] for row in kept}) < 16
     assert all(row in uninterrupted for row in kept[:50])
     for chunk in (out / "data").glob("chunk-*.parquet"):
@@ -368,7 +368,7 @@ def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, 
     match = re.fullmatch(r"tovak: error: interrupted; (\d+) of 16 games recorded in .*--resume\)\n", stderr)
     assert match, stderr
     assert "Games:" not in stdout
-    recorded = records.recorded_games(out)
+    recorded = reader.recorded_games(out)
     assert len(recorded) == int(match.group(1)) > 0
     assert len(recorded) == 2  # the interrupt came as the second game was counted
     resumed = tovak("selfplay", "--out", str(out), "--resume")
@@ -396,7 +396,7 @@ runner.play_games = games_then_action
 sys.exit(main(sys.argv[1:]))
 """
 # The module whose play_games the resumable run calls.
-RUNNER_MODULE = "tovak.cli.selfplay"
+RUNNER_MODULE = "tovak.runs.session"
 
 
 def run_interrupted(out, action):
@@ -426,7 +426,7 @@ def test_a_lost_local_worker_stops_the_run_with_the_finished_games_saved(tmp_pat
     match = re.fullmatch(r"tovak: error: the games stopped: BrokenProcessPool: .*; (\d+) of 16 games recorded "
                          r"in .*--resume\)\n", stderr)
     assert match, stderr
-    assert len(records.recorded_games(out)) == int(match.group(1)) >= 2
+    assert len(reader.recorded_games(out)) == int(match.group(1)) >= 2
     resumed = tovak("selfplay", "--out", str(out), "--resume")
     assert resumed.returncode == 0, resumed.stderr
     assert sorted_rows(out) == uninterrupted

@@ -16,9 +16,9 @@ from command_support import default_sigint, tovak  # noqa: E402
 
 distributed = pytest.importorskip("distributed")
 
-from tovak import records  # noqa: E402
+from tovak.runs import reader  # noqa: E402
 from tovak.analysis import SearchLimits  # noqa: E402
-from tovak.selfplay import GameSettings, play_games  # noqa: E402
+from tovak.runs.selfplay import GameSettings, play_games  # noqa: E402
 
 DASK = str(Path(sys.executable).with_name("dask"))
 START_TIMEOUT_S = 60
@@ -86,7 +86,7 @@ def test_a_cluster_run_equals_the_local_run(cluster, tmp_path):
     assert f"cluster {address}" in on_cluster.stdout
     local = tovak_selfplay(*run, "--out", str(tmp_path / "local"))
     assert local.returncode == 0, local.stderr
-    assert records.read_plies(tmp_path / "cluster") == records.read_plies(tmp_path / "local")
+    assert reader.read_plies(tmp_path / "cluster") == reader.read_plies(tmp_path / "local")
     summary = json.loads((tmp_path / "cluster" / "summary.json").read_text())
     assert summary["cluster"] == address and summary["games"] == 8
 

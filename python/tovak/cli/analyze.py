@@ -16,7 +16,8 @@ from typing import TYPE_CHECKING, Any
 from tovak_python import Position
 
 from tovak import analysis
-from tovak.cli.args import CommandError, USAGE_ERROR, add_search_options, add_style_option
+from tovak.cli.args import add_search_options, add_style_option
+from tovak.errors import USAGE_ERROR, CommandError
 from tovak.analysis import DEFAULT_DEPTH, SearchLimits, SearchReport
 from tovak.notation import from_text, to_text
 from tovak.terms import LOSS_SCORE, legal_move_count, winner_sentence

@@ -9,15 +9,17 @@ from typing import Any
 
 from tqdm import tqdm
 
-from tovak.cli.args import USAGE_ERROR, CommandError, add_game_options, bounded_int
-from tovak.cli.match_output import MatchOutput
-from tovak.match import MatchGame, MatchSettings, run_match
-from tovak.match_result import COLOURS, MatchResult
-from tovak.player_failure import PlayerFailure
-from tovak.player_spec import PlayerSpec, parse_player_spec
-from tovak.players import DEFAULT_MOVE_TIME_MS, make_player
-from tovak.selfplay import DEFAULT_MAX_PLIES
-from tovak.sprt import SprtSettings
+from tovak.cli.args import add_game_options, bounded_int
+from tovak.errors import USAGE_ERROR, CommandError
+from tovak.match.recording import MatchOutput
+from tovak.match.runner import run_match
+from tovak.match.settings import MatchGame, MatchSettings
+from tovak.match.result import COLOURS, MatchResult
+from tovak.match.player_failure import PlayerFailure
+from tovak.match.player_spec import PlayerSpec, parse_player_spec
+from tovak.match.players import DEFAULT_MOVE_TIME_MS, make_player
+from tovak.runs.selfplay import DEFAULT_MAX_PLIES
+from tovak.match.sprt import SprtSettings
 
 DESCRIPTION = """\
 Play two players against each other and tell which is stronger, by how much.

@@ -4,7 +4,7 @@ A player is asked for one move at a time and given the whole game so far
 (the start position and the moves played), so that a program keeping its own
 state can follow along. The engine plays in this process: its searches are
 bounded by their own limits and cannot hang. Python functions and external
-programs run as child processes (:class:`tovak.player_process.PlayerProcess`),
+programs run as child processes (:class:`tovak.match._player_process.PlayerProcess`),
 one per game, so that a crash, a hang or garbage on their output costs them
 the game and nothing else.
 
@@ -24,11 +24,11 @@ from typing import Any, Final, Protocol
 from tovak_python import Position
 
 from tovak.analysis import SearchLimits, search
-from tovak.player_failure import ILLEGAL_MOVE, PROTOCOL_ERROR, PlayerFailure
-from tovak.player_process import PlayerProcess
-from tovak.player_spec import PlayerSpec
-from tovak.protocol import PROTOCOL_VERSION
-from tovak.selfplay import MoveChoice
+from tovak.match.player_failure import ILLEGAL_MOVE, PROTOCOL_ERROR, PlayerFailure
+from tovak.match._player_process import PlayerProcess
+from tovak.match.player_spec import PlayerSpec
+from tovak.protocol.lines import PROTOCOL_VERSION
+from tovak.runs.records import MoveChoice
 
 __all__ = [
     "DEFAULT_MOVE_TIME_MS",
@@ -139,7 +139,7 @@ def make_player(spec: PlayerSpec, move_time_ms: int) -> Player:
     if spec.kind == "engine":
         return EnginePlayer(spec.limits)
     if spec.kind == "python":
-        return ProtocolPlayer([sys.executable, "-m", "tovak.function_player", spec.function], move_time_ms)
+        return ProtocolPlayer([sys.executable, "-m", "tovak.protocol.function_server", spec.function], move_time_ms)
     return ProtocolPlayer(spec.argv, move_time_ms)
 
 

@@ -9,7 +9,7 @@ goes on. ``alpha`` is the chance of accepting H1 when H0 holds, ``beta`` of
 accepting H0 when H1 holds; both are 0.05 by default.
 
 The likelihood is the generalised one on the pentanomial of pairs (see
-:mod:`tovak.elo`): under each hypothesis the pentanomial probabilities are
+:mod:`tovak.match.elo`): under each hypothesis the pentanomial probabilities are
 those closest to the observed frequencies (maximum likelihood) whose mean
 score matches the hypothesis. Empty classes are given a tiny count first, so
 that a short, one-sided start cannot produce an infinite ratio.
@@ -21,7 +21,7 @@ import math
 from dataclasses import dataclass
 from typing import Final, Literal
 
-from tovak.elo import PAIR_SCORES, Pentanomial, score_from_elo
+from tovak.match.elo import PAIR_SCORES, Pentanomial, score_from_elo
 
 __all__ = ["Hypothesis", "SprtSettings", "llr", "sprt_decision"]
 

@@ -10,10 +10,10 @@ from pathlib import Path
 from types import TracebackType
 from typing import Any, Final
 
-from tovak.cli.args import CommandError
-from tovak.dataset import RunDirectory, RunDirectoryError
-from tovak.match import MatchGame, MatchSettings
-from tovak.match_result import MatchResult
+from tovak.errors import CommandError
+from tovak.runs.dataset import RunDirectory, RunDirectoryError
+from tovak.match.settings import MatchGame, MatchSettings
+from tovak.match.result import MatchResult
 
 __all__ = ["KIND", "MatchOutput", "settings_to_json"]
 

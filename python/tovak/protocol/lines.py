@@ -34,7 +34,7 @@ from typing import IO, Any, Final, Literal, Protocol
 
 from tovak_python import Position
 
-from tovak import __version__
+from tovak._version import __version__
 from tovak.analysis import MAX_DEPTH, NO_TIME_LIMIT_MS
 from tovak.notation import from_text
 

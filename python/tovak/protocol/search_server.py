@@ -20,7 +20,7 @@ from typing import IO, TYPE_CHECKING, Any
 from tovak_python import Position
 
 from tovak.analysis import AnalysisHandle, start
-from tovak.protocol import (
+from tovak.protocol.lines import (
     Go,
     RequestError,
     SetPosition,

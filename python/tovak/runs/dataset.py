@@ -8,9 +8,9 @@
     DIR/replays/              HTML replays written on request
 
 Each chunk holds whole games and becomes visible whole (see
-:mod:`tovak.atomic_files`); a game is written in exactly one chunk. The
+:mod:`tovak._atomic_files`); a game is written in exactly one chunk. The
 directory is locked while a run writes to it, so two runs never share one.
-Any Parquet reader reads ``DIR/data/`` directly; :mod:`tovak.records` reads
+Any Parquet reader reads ``DIR/data/`` directly; :mod:`tovak.runs.reader` reads
 it back into tables and game records.
 """
 
@@ -32,10 +32,10 @@ from typing import Any
 import pyarrow as pa
 import pyarrow.parquet as pq
 
-import tovak
-from tovak.atomic_files import remove_stale_temporaries, write_atomically
-from tovak.occupancy import squares_mask
-from tovak.selfplay import GameRecord
+from tovak._atomic_files import remove_stale_temporaries, write_atomically
+from tovak._occupancy import squares_mask
+from tovak._version import __version__
+from tovak.runs.records import GameRecord
 
 __all__ = [
     "DATA_DIR",
@@ -297,7 +297,7 @@ class RunDirectory:
         info = {
             "format_version": FORMAT_VERSION,
             "kind": kind,
-            "tovak_version": _package_version(),
+            "tovak_version": __version__,
             "created": datetime.datetime.now(datetime.UTC).isoformat(timespec="seconds"),
             "settings": dict(settings),
         }
@@ -387,6 +387,3 @@ def _lock_directory(path: Path) -> int:
 def _json_bytes(data: Mapping[str, Any]) -> bytes:
     return (json.dumps(data, indent=2) + "\n").encode("utf-8")
 
-
-def _package_version() -> str:
-    return tovak.__version__

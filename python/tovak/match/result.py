@@ -8,16 +8,15 @@ from __future__ import annotations
 
 import math
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Any
+from typing import Any
 
-from tovak.elo import EloEstimate, Pentanomial, elo_estimate, pentanomial
-from tovak.sprt import Hypothesis, llr, sprt_decision
+from tovak.match.elo import EloEstimate, Pentanomial, elo_estimate, pentanomial
+from tovak.match.sprt import Hypothesis, llr, sprt_decision
 from tovak.terms import Color
 
-if TYPE_CHECKING:
-    from tovak.match import MatchGame, MatchSettings
+from tovak.match.settings import MatchGame, MatchSettings, colours_of
 
-__all__ = ["ColourResults", "MatchResult", "colours_of", "tally"]
+__all__ = ["COLOURS", "ColourResults", "MatchResult", "tally"]
 
 COLOURS: tuple[Color, Color] = ("white", "black")
 
@@ -139,11 +138,6 @@ def tally(settings: MatchSettings, games: list[MatchGame]) -> MatchResult:
         llr=ratio,
         sprt=decision,
     )
-
-
-def colours_of(number: int) -> tuple[Color, Color]:
-    """The colours of the first and the second player in game ``number``: the first is White in odd games."""
-    return ("white", "black") if number % 2 else ("black", "white")
 
 
 def _first_player_points(game: MatchGame) -> float:

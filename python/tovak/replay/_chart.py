@@ -17,7 +17,7 @@ import html
 from collections.abc import Iterator
 from dataclasses import dataclass
 
-from tovak.selfplay import GameRecord
+from tovak.runs.records import GameRecord
 from tovak.terms import LOSS_SCORE
 
 __all__ = ["CHART_HEIGHT", "CHART_WIDTH", "ChartPoint", "score_chart", "white_view_scores"]

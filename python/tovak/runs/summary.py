@@ -9,8 +9,8 @@ from typing import Any
 
 import pyarrow.compute as pc
 
-from tovak.dataset import DATA_DIR, chunk_paths
-from tovak.records import read_plies
+from tovak.runs.dataset import DATA_DIR, chunk_paths
+from tovak.runs.reader import read_plies
 
 __all__ = ["replay_name", "run_summary", "summary_lines"]
 
