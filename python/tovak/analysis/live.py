@@ -34,7 +34,7 @@ class AnalysisError(RuntimeError):
 def start(
     position: Position | str, *, depth: int | None = None, time_ms: int | None = None
 ) -> AnalysisHandle:
-    """Start analysing ``position`` in a process of its own; return its handle at once.
+    """Start analyzing ``position`` in a process of its own; return its handle at once.
 
     ``position`` is a ``tovak_python.Position`` (copied: later changes to it do
     not reach the analysis) or a position text (:mod:`tovak.notation`). The
@@ -93,7 +93,7 @@ class AnalysisHandle:
 
     @property
     def position_text(self) -> str:
-        """The text form of the position analysed."""
+        """The text form of the position analyzed."""
         return self._position_text
 
     @property
@@ -178,7 +178,7 @@ class _LiveRun:
     it: the thread lives exactly as long as the worker, which the kernel
     kills if the thread's program ends (see :mod:`tovak.analysis._worker`).
     Every field below is guarded by ``_changed``; ``_signal_lock`` makes sure
-    that a process is never signalled after it has been reaped.
+    that a process is never signaled after it has been reaped.
     """
 
     def __init__(self, position_text: str, limits: SearchLimits):

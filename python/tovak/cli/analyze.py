@@ -38,7 +38,7 @@ depth's line is exactly what analyze_timed gives for that depth, so with
 
 The position is given in the text form "W:<squares> B:<squares> <w|b>" (quote
 it, or pass its three fields as separate words); without one, the initial
-position is analysed.
+position is analyzed.
 """
 
 ENTRY_POINT = "analyze_timed"
@@ -49,7 +49,7 @@ def add_parser(subparsers: Any) -> None:
     """Register ``tovak analyze`` and its options."""
     parser = subparsers.add_parser(
         "analyze",
-        help="analyse a position",
+        help="analyze a position",
         description=DESCRIPTION,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
@@ -80,7 +80,7 @@ class AnalysisRun:
 
 
 def run(args: argparse.Namespace) -> int:
-    """Analyse the position the options name and print the result."""
+    """Analyze the position the options name and print the result."""
     position = _read_position(args.position)
     limits = SearchLimits(depth=args.depth, time_ms=args.time_ms)
     static_score = position.evaluate()

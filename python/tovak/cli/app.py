@@ -17,7 +17,7 @@ INTERRUPTED = 130
 INTERNAL_ERROR = 70
 
 DESCRIPTION = """\
-Play, analyse and self-play the point-reflection board game: an 8 x 8 board,
+Play, analyze and self-play the point-reflection board game: an 8 x 8 board,
 sixteen pieces a side, and pieces that jump by mirroring through the midpoint
 of two friendly pieces. Run "tovak COMMAND --help" for the options of each
 command.

@@ -26,7 +26,7 @@ __all__ = ["play_match_game", "run_match"]
 def play_match_game(settings: MatchSettings, number: int) -> MatchGame:
     """Play game ``number`` of the match; every failure of a player is recorded, none raised."""
     started = time.perf_counter()
-    white_spec, black_spec = settings.colours(number)
+    white_spec, black_spec = settings.players_by_color(number)
     position = Position()
     game = MatchGame(
         GameRecord(

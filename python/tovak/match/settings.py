@@ -2,7 +2,7 @@
 
 Games come in pairs. Pair *k* opens with ``random_plies`` random moves drawn
 from the match seed and *k*, then is played twice: game ``2k - 1`` with the
-first player as White, game ``2k`` with the colours swapped, so that neither
+first player as White, game ``2k`` with the colors swapped, so that neither
 player gains from a lucky opening. Each game is played from its number alone,
 so game *n* of a match is the same game in whichever process plays it, and
 with depth-limited players a match is reproducible.
@@ -27,7 +27,7 @@ from tovak.match.sprt import SprtSettings
 from tovak.runs.records import GameRecord
 from tovak.terms import Color
 
-__all__ = ["Failure", "MatchGame", "MatchSettings", "colours_of", "opening_moves", "opening_seed"]
+__all__ = ["Failure", "MatchGame", "MatchSettings", "colors_by_player", "opening_moves", "opening_seed"]
 
 
 @dataclass(frozen=True)
@@ -46,10 +46,10 @@ class MatchSettings:
         if self.games < 2 or self.games % 2:
             raise ValueError(f"a match plays every opening twice, so games must be even and at least 2, got {self.games}")
 
-    def colours(self, number: int) -> tuple[PlayerSpec, PlayerSpec]:
+    def players_by_color(self, number: int) -> tuple[PlayerSpec, PlayerSpec]:
         """(White, Black) of game ``number``."""
         first, second = self.players
-        return (first, second) if colours_of(number)[0] == "white" else (second, first)
+        return (first, second) if colors_by_player(number)[0] == "white" else (second, first)
 
 
 @dataclass(frozen=True)
@@ -86,7 +86,7 @@ class MatchGame:
 
     @property
     def winner(self) -> Color | None:
-        """The colour that won, or None for an unfinished game."""
+        """The color that won, or None for an unfinished game."""
         return self.record.winner
 
 
@@ -115,8 +115,8 @@ def opening_moves(settings: MatchSettings, pair: int) -> list[str]:
     return moves
 
 
-def colours_of(number: int) -> tuple[Color, Color]:
-    """The colours of the first and the second player in game ``number``: the first is White in odd games."""
+def colors_by_player(number: int) -> tuple[Color, Color]:
+    """The colors of the first and the second player in game ``number``: the first is White in odd games."""
     return ("white", "black") if number % 2 else ("black", "white")
 
 

@@ -85,7 +85,7 @@ def sprt_decision(ratio: float, settings: SprtSettings) -> Hypothesis | None:
 def _constrained_log_probabilities(frequencies: list[float], score: float) -> list[float]:
     """log p_i of the distribution nearest ``frequencies`` (maximum likelihood) with mean ``score``.
 
-    The maximiser is p_i = f_i / (1 + lam * (x_i - score)), where lam is the
+    The maximizer is p_i = f_i / (1 + lam * (x_i - score)), where lam is the
     root of sum f_i (x_i - score) / (1 + lam (x_i - score)) = 0. That sum
     falls strictly as lam grows, and every p_i stays positive for lam between
     -1 / (max x - score) and 1 / (score - min x), so bisection finds the root.

@@ -1,12 +1,12 @@
-"""The engine's line protocol: one JSON object per line, in both directions.
+"""The line protocol of players: one JSON object per line, in both directions.
 
 A front end, bot or match runner writes requests (``{"cmd": ...}``) to a
 player's standard input and reads events (``{"event": ...}``) from its
 standard output. This module is the protocol's single definition: it parses
 and checks requests, builds events, turns a ``position`` request into a
 position, and runs the loop that reads a player's requests, for every program
-of the package that speaks it (the engine, the adapter that serves a Python
-function, and the match runner's client).
+of the package that speaks it (the server of the search, the adapter that
+serves a Python function, and the match runner's client).
 
 Requests::
 

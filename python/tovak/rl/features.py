@@ -8,7 +8,7 @@ so a1 is 0, h1 is 7 and h8 is 63. A move is the number ``from * 64 + to``
 Every function takes a ``perspective``: the side whose view of the board is
 wanted. White sees the board as it is. Black sees it turned round along the
 ranks (rank 8 becomes rank 1, files stay), so that each side's pieces start on
-its own near ranks and one network can play both colours. The turn is exact:
+its own near ranks and one network can play both colors. The turn is exact:
 mirroring the ranks maps the midpoint of two squares to the midpoint of their
 mirrors, so a position and its mirror have mirrored legal moves.
 

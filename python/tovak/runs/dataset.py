@@ -35,6 +35,7 @@ import pyarrow.parquet as pq
 from tovak._atomic_files import remove_stale_temporaries, write_atomically
 from tovak._occupancy import squares_mask
 from tovak._version import __version__
+from tovak.notation import canonical_fields
 from tovak.runs.records import GameRecord
 
 __all__ = [
@@ -125,11 +126,11 @@ def records_table(records: Sequence[GameRecord]) -> pa.Table:
             ("black_player", record.black_player),
         ):
             columns[name] += [value] * count
-        boards = [ply.position.split(" ", 2) for ply in plies]
+        boards = [canonical_fields(ply.position) for ply in plies]
         columns["ply"] += [ply.ply for ply in plies]
         columns["position"] += [ply.position for ply in plies]
-        columns["white"] += [mask(board[0][2:]) for board in boards]
-        columns["black"] += [mask(board[1][2:]) for board in boards]
+        columns["white"] += [mask(board[0]) for board in boards]
+        columns["black"] += [mask(board[1]) for board in boards]
         columns["side"] += [ply.side for ply in plies]
         columns["move"] += [ply.move for ply in plies]
         columns["chosen_by"] += [ply.chosen_by for ply in plies]
@@ -143,15 +144,15 @@ def records_table(records: Sequence[GameRecord]) -> pa.Table:
 
 
 def _append_empty_game(columns: dict[str, list[Any]], record: GameRecord) -> None:
-    white, black, side = record.start.split(" ")
+    white, black, side = canonical_fields(record.start)
     row: dict[str, Any] = {name: None for name in PLY_SCHEMA.names}
     row.update(
         game=record.number,
         ply=0,
         position=record.start,
-        white=squares_mask(white[2:]),
-        black=squares_mask(black[2:]),
-        side="white" if side == "w" else "black",
+        white=squares_mask(white),
+        black=squares_mask(black),
+        side=side,
         winner=record.winner,
         end_reason=record.end_reason,
         white_player=record.white_player,

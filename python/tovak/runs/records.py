@@ -103,5 +103,5 @@ class GameRecord:
 
 def game_seed(run_seed: int, number: int) -> str:
     """The seed of game ``number`` of a run. A text seed gives the same
-    sequence in every process, whatever the hash randomisation."""
+    sequence in every process, whatever the hash randomization."""
     return f"tovak-selfplay:{run_seed}:{number}"
