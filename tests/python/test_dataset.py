@@ -206,6 +206,38 @@ def test_ctrl_c_once_a_match_chunk_is_on_disk_does_not_write_its_games_again(
     assert sorted(rows) == sorted(record.number for record in numbered for _ in record.plies)
 
 
+def test_ctrl_c_once_a_self_play_chunk_is_on_disk_stops_the_run_with_each_game_once(
+    tmp_path, monkeypatch, ctrl_c_raises
+):
+    from tovak.errors import CommandError
+    from tovak.runs import dataset
+    from tovak.runs.session import INTERRUPTED, KIND, SelfPlayRun, recorded_settings
+
+    real_write = dataset.write_atomically
+    chunks = []
+
+    def write_then_interrupt(path, data, **options):
+        real_write(path, data, **options)
+        if path.suffix == ".parquet":
+            chunks.append(path)
+            if len(chunks) == 2:
+                signal.raise_signal(signal.SIGINT)
+
+    monkeypatch.setattr(dataset, "write_atomically", write_then_interrupt)
+    out = tmp_path / "run"
+    with RunDirectory.create(out, KIND, recorded_settings(6, SETTINGS)) as run:
+        with pytest.raises(CommandError, match=r"^interrupted; 2 of 6 games recorded") as stopped:
+            SelfPlayRun(run, chunk_plies=1, replays=0).play(executor=None)  # a chunk a game
+    assert stopped.value.status == INTERRUPTED
+    assert len(chunks) == 2
+    assert sorted(reader.recorded_games(out)) == [1, 2]
+    with RunDirectory.open(out, KIND) as run:
+        SelfPlayRun(run, replays=0).play(executor=None)
+    # The resumed run holds each game once, as an uninterrupted run plays it.
+    assert len(chunks) == 3  # the resumed sitting kept its four games for one chunk
+    assert reader.read_games(out) == [timeless(play_game(SETTINGS, number)) for number in range(1, 7)]
+
+
 def test_run_directory_is_exclusive(tmp_path):
     with new_run(tmp_path / "run"):
         with pytest.raises(RunDirectoryError, match="in use by another running process"):

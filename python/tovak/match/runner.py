@@ -10,7 +10,7 @@ from dataclasses import replace
 
 from tovak_python import Position, parse_move_string
 
-from tovak.match.player_failure import ILLEGAL_MOVE, FailureReason, PlayerFailure
+from tovak.match.player_failure import ILLEGAL_MOVE, PlayerFailure
 from tovak.match.player_spec import PlayerSpec
 from tovak.match.players import Player, make_player
 from tovak.runs.records import END_NO_LEGAL_MOVE, END_PLY_LIMIT, GameRecord, MoveChoice, build_ply
