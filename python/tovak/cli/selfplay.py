@@ -25,7 +25,7 @@ from tovak.cli.args import add_game_options, add_search_options, add_style_optio
 from tovak.errors import USAGE_ERROR, CommandError
 from tovak.notation import from_text
 from tovak.replay import result_text
-from tovak.runs.dataset import REPLAYS_DIR, RunDirectory, RunDirectoryError, read_run_info
+from tovak.runs.dataset import DATA_DIR, REPLAYS_DIR, RunDirectory, RunDirectoryError, read_run_info
 from tovak.runs.executors import open_executor
 from tovak.runs.reader import read_games
 from tovak.runs.records import GameRecord
@@ -38,7 +38,7 @@ from tovak.runs.session import (
     conflicting_setting,
     recorded_settings,
 )
-from tovak.runs.summary import replay_name, run_summary, summary_lines
+from tovak.runs.summary import replay_name, run_summary
 from tovak.terms import winner_sentence
 
 DESCRIPTION = """\
@@ -293,3 +293,23 @@ def _game_diagrams(record: GameRecord, style: str) -> str:
     chunks.append(f"Game {record.number}: {result_text(record)}\n\n")
     return "".join(chunks)
 
+
+def summary_lines(summary: dict[str, Any], run_dir: Path) -> list[str]:
+    """The summary as the command prints it, a line per figure."""
+    speed = summary["plies_per_second"]
+    speed_text = "n/a" if speed is None else f"{speed:.1f}"
+    where = f"cluster {summary['cluster']}" if summary["cluster"] else _jobs_text(summary["jobs"])
+    per_ply = summary["bytes_per_ply"]
+    lines = [
+        f"Games: {summary['games']} (White won {summary['white_wins']}, "
+        f"Black won {summary['black_wins']}, unfinished {summary['unfinished']})",
+        f"Average length: {summary['average_plies']:.1f} plies",
+        f"Speed: {speed_text} plies per second ({summary['seconds']:.2f} s, {where})",
+        f"Dataset: {os.path.join(run_dir, DATA_DIR)}{os.sep} ({summary['plies']} plies, "
+        + ("empty)" if per_ply is None else f"{per_ply:.1f} bytes per ply)"),
+    ]
+    return lines
+
+
+def _jobs_text(jobs: int) -> str:
+    return f"{jobs} job{'s' if jobs != 1 else ''}"
