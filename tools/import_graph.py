@@ -109,7 +109,7 @@ def within(name: str, prefixes: tuple[str, ...]) -> bool:
 
 def problems(graph: dict[str, set[str]]) -> list[str]:
     """What is wrong with the graph, one line each."""
-    found = [f"import cycle: {' -> '.join(component)}" for component in cycles(graph)]
+    found = [f"import cycle among {', '.join(component)}" for component in cycles(graph)]
     for name, targets in sorted(graph.items()):
         for target in sorted(targets):
             if not within(name, COMMANDS) and within(target, COMMANDS):
