@@ -15,9 +15,9 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_STAMP := build/.apt-updated
 
 .PRECIOUS: .venv/%/bin/python .venv/%/requirements.stamp
-.PHONY: demo test test-suites cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
+.PHONY: demo test test-suites import-graph cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
 
-TEST_SUITES := format-check cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
+TEST_SUITES := format-check import-graph cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
 TEST_SUMMARY := build/test-summary
 QUIETLY := tools/quietly
 RUN_SUITE := tools/run-suite
@@ -117,6 +117,11 @@ py-test-assertions: .venv/assert/requirements.stamp deps-py
 	  ! grep -q -- -DNDEBUG build/py-assert/compile_commands.json || \
 	  { echo "py-test-assertions: the module was not built with assertions on"; exit 1; }
 	@PYTHONMALLOC=debug $(RUN_SUITE) $@ .venv/assert/bin/python -m pytest -q -p no:cacheprovider
+
+# The package's import graph: no cycle, no library module importing the
+# command line, no data-layer module importing a runner.
+import-graph:
+	@$(RUN_SUITE) $@ "$$(tools/find-python 3.12)" tools/import_graph.py python/tovak
 
 # --- fuzzing (clang + libFuzzer, a build of its own) -------------------------
 #   make fuzz-smoke   each target a few seconds on its checked-in corpus (part of make test)

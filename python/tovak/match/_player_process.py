@@ -3,7 +3,7 @@
 The match runner's side of the protocol: start the program, send requests,
 read events with a deadline, and take it down again. Every way a program can
 misbehave ends in :class:`PlayerFailure` with one of the reasons of
-:mod:`tovak.player_failure` and a detail for the record, never in a hang of
+:mod:`tovak.match.player_failure` and a detail for the record, never in a hang of
 the runner: reads wait at most until their deadline, standard error is
 drained while waiting (and its last lines kept for the report), and the
 program runs in a session of its own so that it and any children it started
@@ -21,8 +21,8 @@ import time
 from collections.abc import Sequence
 from typing import Any, Final
 
-from tovak.player_failure import CRASH, PROTOCOL_ERROR, TIME, PlayerFailure
-from tovak.protocol import encode
+from tovak.match.player_failure import CRASH, PROTOCOL_ERROR, TIME, PlayerFailure
+from tovak.protocol.lines import encode
 
 __all__ = ["PlayerProcess"]
 

@@ -1,8 +1,8 @@
-"""Where ``tovak selfplay`` plays its games: here, in local processes, or on
-a cluster.
+"""Where games are played: here, in local processes, or on a cluster.
 
 Every place is a ``concurrent.futures.Executor`` (or None for this process),
-so the run itself does not know where its games are played.
+so a run does not know where its games are played. Self-play and matches
+play their games in local processes through the one :func:`spawn_pool`.
 """
 
 from __future__ import annotations
@@ -14,10 +14,10 @@ from concurrent.futures import Executor, Future, ProcessPoolExecutor
 from contextlib import contextmanager
 from typing import Any, ParamSpec, TypeVar
 
-import tovak
-from tovak.cli.args import USAGE_ERROR, CommandError
+from tovak._version import __version__
+from tovak.errors import USAGE_ERROR, CommandError
 
-__all__ = ["open_executor", "stop_local_workers"]
+__all__ = ["open_executor", "spawn_pool", "stop_local_workers"]
 
 CLUSTER_TIMEOUT_S = 10
 
@@ -33,23 +33,31 @@ def open_executor(jobs: int, cluster: str | None) -> Iterator[Executor | None]:
         with _cluster_executor(cluster) as executor:
             yield executor
     elif jobs > 1:
-        # Fresh interpreters rather than forks: the parent may run threads (the
-        # progress bar's monitor), and forking a threaded process is unsafe.
-        pool = _QuietWorkerPool(
-            max_workers=jobs,
-            mp_context=multiprocessing.get_context("spawn"),
-            initializer=_leave_interrupts_to_parent,
-        )
-        try:
+        with spawn_pool(jobs) as pool:
             yield pool
-        except BaseException:
-            # An interrupt or an error does not wait for the games being played.
-            stop_local_workers()
-            pool.shutdown(wait=True, cancel_futures=True)
-            raise
-        pool.shutdown(wait=True)
     else:
         yield None
+
+
+@contextmanager
+def spawn_pool(jobs: int) -> Iterator[Executor]:
+    """A pool of ``jobs`` local worker processes that leave Ctrl-C and its
+    reporting to this process; leaving the block by an exception ends the
+    workers at once, without waiting for the games they are playing."""
+    # Fresh interpreters rather than forks: the parent may run threads (the
+    # progress bar's monitor), and forking a threaded process is unsafe.
+    pool = _QuietWorkerPool(
+        max_workers=jobs,
+        mp_context=multiprocessing.get_context("spawn"),
+        initializer=_leave_interrupts_to_parent,
+    )
+    try:
+        yield pool
+    except BaseException:
+        stop_local_workers()
+        pool.shutdown(wait=True, cancel_futures=True)
+        raise
+    pool.shutdown(wait=True)
 
 
 class _QuietWorkerPool(ProcessPoolExecutor):
@@ -82,7 +90,9 @@ def stop_local_workers() -> None:
 
 def _leave_interrupts_to_parent() -> None:
     # Ctrl-C reaches every process of the terminal's group; only the parent
-    # reports it, and it stops the workers.
+    # reports it, and it stops the workers. A parent that turns SIGTERM into
+    # an interrupt hands that handler down to nobody: a worker told to stop
+    # stops.
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     signal.signal(signal.SIGTERM, signal.SIG_DFL)
 
@@ -113,16 +123,17 @@ def _check_worker_versions(client: Any) -> None:
     versions = client.run(_package_version)
     if not versions:
         raise CommandError("the cluster has no workers")
-    wrong = {worker: version for worker, version in versions.items() if version != tovak.__version__}
+    wrong = {worker: version for worker, version in versions.items() if version != __version__}
     if wrong:
         worker, version = sorted(wrong.items())[0]
         raise CommandError(
-            f"worker {worker} has tovak {version}, this client {tovak.__version__}; "
+            f"worker {worker} has tovak {version}, this client {__version__}; "
             "install the same version everywhere"
         )
 
 
 def _package_version() -> str:
-    import tovak as package
+    # Run on each worker: the version of the package installed there.
+    from tovak._version import __version__ as installed
 
-    return package.__version__
+    return installed

@@ -9,7 +9,7 @@ goes on. ``alpha`` is the chance of accepting H1 when H0 holds, ``beta`` of
 accepting H0 when H1 holds; both are 0.05 by default.
 
 The likelihood is the generalised one on the pentanomial of pairs (see
-:mod:`tovak.elo`): under each hypothesis the pentanomial probabilities are
+:mod:`tovak.match.elo`): under each hypothesis the pentanomial probabilities are
 those closest to the observed frequencies (maximum likelihood) whose mean
 score matches the hypothesis. Empty classes are given a tiny count first, so
 that a short, one-sided start cannot produce an infinite ratio.
@@ -21,7 +21,7 @@ import math
 from dataclasses import dataclass
 from typing import Final, Literal
 
-from tovak.elo import PAIR_SCORES, Pentanomial, score_from_elo
+from tovak.match.elo import PAIR_SCORES, Pentanomial, score_from_elo
 
 __all__ = ["Hypothesis", "SprtSettings", "llr", "sprt_decision"]
 
@@ -85,7 +85,7 @@ def sprt_decision(ratio: float, settings: SprtSettings) -> Hypothesis | None:
 def _constrained_log_probabilities(frequencies: list[float], score: float) -> list[float]:
     """log p_i of the distribution nearest ``frequencies`` (maximum likelihood) with mean ``score``.
 
-    The maximiser is p_i = f_i / (1 + lam * (x_i - score)), where lam is the
+    The maximizer is p_i = f_i / (1 + lam * (x_i - score)), where lam is the
     root of sum f_i (x_i - score) / (1 + lam (x_i - score)) = 0. That sum
     falls strictly as lam grows, and every p_i stays positive for lam between
     -1 / (max x - score) and 1 / (score - min x), so bisection finds the root.

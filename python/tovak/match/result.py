@@ -1,4 +1,4 @@
-"""What a match showed: results per player and colour, the Elo difference, the SPRT's verdict.
+"""What a match showed: results per player and color, the Elo difference, the SPRT's verdict.
 
 Everything here is computed from the games alone, so the figures printed at
 the end of a match and those in ``summary.json`` are the same by construction.
@@ -8,23 +8,19 @@ from __future__ import annotations
 
 import math
 from dataclasses import dataclass
-from typing import TYPE_CHECKING, Any
+from typing import Any
 
-from tovak.elo import EloEstimate, Pentanomial, elo_estimate, pentanomial
-from tovak.sprt import Hypothesis, llr, sprt_decision
-from tovak.terms import Color
+from tovak.match.elo import EloEstimate, Pentanomial, elo_estimate, pentanomial
+from tovak.match.sprt import Hypothesis, llr, sprt_decision
+from tovak.terms import COLORS, Color
 
-if TYPE_CHECKING:
-    from tovak.match import MatchGame, MatchSettings
+from tovak.match.settings import MatchGame, MatchSettings, colors_by_player
 
-__all__ = ["ColourResults", "MatchResult", "colours_of", "tally"]
-
-COLOURS: tuple[Color, Color] = ("white", "black")
-
+__all__ = ["ColorResults", "MatchResult", "tally"]
 
 @dataclass(frozen=True)
-class ColourResults:
-    """One player's games with one colour."""
+class ColorResults:
+    """One player's games with one color."""
 
     wins: int = 0
     losses: int = 0
@@ -41,7 +37,7 @@ class MatchResult:
 
     settings: MatchSettings
     games: list[MatchGame]
-    by_colour: tuple[dict[Color, ColourResults], dict[Color, ColourResults]]
+    by_color: tuple[dict[Color, ColorResults], dict[Color, ColorResults]]
     pentanomial: Pentanomial
     estimate: EloEstimate
     llr: float | None
@@ -55,7 +51,7 @@ class MatchResult:
     @property
     def wins(self) -> tuple[int, int]:
         """Games won by each player, in the order given."""
-        first, second = self.by_colour
+        first, second = self.by_color
         return (_total(first, "wins"), _total(second, "wins"))
 
     @property
@@ -82,8 +78,8 @@ class MatchResult:
             "score": estimate.score,
             "pairs": estimate.pairs,
             "pentanomial": list(self.pentanomial),
-            "by_colour": [
-                {color: results[color].as_json() for color in COLOURS} for results in self.by_colour
+            "by_colour": [  # the key keeps the spelling that readers of summary.json know
+                {color: results[color].as_json() for color in COLORS} for results in self.by_color
             ],
             "sprt_settings": None
             if sprt is None
@@ -114,12 +110,12 @@ def tally(settings: MatchSettings, games: list[MatchGame]) -> MatchResult:
     """The result of the games played so far (in any order)."""
     ordered = sorted(games, key=lambda game: game.number)
     counts: tuple[dict[Color, list[int]], dict[Color, list[int]]] = (
-        {color: [0, 0, 0] for color in COLOURS},
-        {color: [0, 0, 0] for color in COLOURS},
+        {color: [0, 0, 0] for color in COLORS},
+        {color: [0, 0, 0] for color in COLORS},
     )
     pair_points: dict[int, list[float]] = {}
     for game in ordered:
-        for player, color in enumerate(colours_of(game.number)):
+        for player, color in enumerate(colors_by_player(game.number)):
             slot = 2 if game.winner is None else 0 if game.winner == color else 1
             counts[player][color][slot] += 1
         pair_points.setdefault(game.pair, []).append(_first_player_points(game))
@@ -130,9 +126,9 @@ def tally(settings: MatchSettings, games: list[MatchGame]) -> MatchResult:
     return MatchResult(
         settings=settings,
         games=ordered,
-        by_colour=(
-            {color: ColourResults(*counts[0][color]) for color in COLOURS},
-            {color: ColourResults(*counts[1][color]) for color in COLOURS},
+        by_color=(
+            {color: ColorResults(*counts[0][color]) for color in COLORS},
+            {color: ColorResults(*counts[1][color]) for color in COLORS},
         ),
         pentanomial=counted,
         estimate=elo_estimate(counted),
@@ -141,19 +137,14 @@ def tally(settings: MatchSettings, games: list[MatchGame]) -> MatchResult:
     )
 
 
-def colours_of(number: int) -> tuple[Color, Color]:
-    """The colours of the first and the second player in game ``number``: the first is White in odd games."""
-    return ("white", "black") if number % 2 else ("black", "white")
-
-
 def _first_player_points(game: MatchGame) -> float:
     if game.winner is None:
         return 0.5
-    return 1.0 if game.winner == colours_of(game.number)[0] else 0.0
+    return 1.0 if game.winner == colors_by_player(game.number)[0] else 0.0
 
 
-def _total(results: dict[Color, ColourResults], field: str) -> int:
-    return sum(getattr(results[color], field) for color in COLOURS)
+def _total(results: dict[Color, ColorResults], field: str) -> int:
+    return sum(getattr(results[color], field) for color in COLORS)
 
 
 def _finite(value: float | None) -> float | None:

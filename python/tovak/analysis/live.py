@@ -1,19 +1,6 @@
-"""How the package asks the module for an analysis.
-
-Every search goes through ``analyze_timed``, which reports the node counts and
-the completed depth as well as the best line. Without a time limit the budget
-is the largest the module accepts (about 584 million years): the deadline
-still exists and the search still tests it at every node, but it is never
-reached, so such a search deepens to the requested depth and is fully
-reproducible.
-
-Two ways in:
-
-- :func:`search` runs one search in the calling thread and returns when it is
-  done (it cannot be interrupted);
-- :func:`start` runs a live analysis in a process of its own and returns a
-  :class:`AnalysisHandle` at once: the results of the depths arrive as they
-  complete, and ``stop()`` ends the search within a fraction of a second.
+"""A live analysis in a process of its own: :func:`start` returns an
+:class:`AnalysisHandle` at once; the results of the depths arrive as they
+complete, and ``stop()`` ends the search within a fraction of a second.
 """
 
 from __future__ import annotations
@@ -26,101 +13,18 @@ import threading
 import time
 import weakref
 from collections.abc import Iterator
-from dataclasses import dataclass
 from types import TracebackType
 from typing import TYPE_CHECKING, Literal
 
 from tovak_python import Position
 
+from tovak.analysis.limits import MAX_DEPTH, NO_TIME_LIMIT_MS, SearchLimits
 from tovak.notation import from_text, to_text
 
 if TYPE_CHECKING:
-
     from tovak_python import TimedAnalysis
 
-__all__ = [
-    "DEFAULT_DEPTH",
-    "MAX_DEPTH",
-    "NO_TIME_LIMIT_MS",
-    "AnalysisError",
-    "AnalysisHandle",
-    "SearchLimits",
-    "SearchReport",
-    "search",
-    "start",
-]
-
-MAX_DEPTH = 255
-DEFAULT_DEPTH = 4
-# The largest budget the module takes: a deadline no search lives to see.
-NO_TIME_LIMIT_MS = 2**64 - 1
-
-
-@dataclass(frozen=True)
-class SearchLimits:
-    """Depth and time limits of one engine search.
-
-    ``depth`` None means the default depth when there is no time limit and the
-    deepest search the engine allows when there is one (the clock then decides).
-    """
-
-    depth: int | None = None
-    time_ms: int | None = None
-
-    def max_depth(self) -> int:
-        """The deepest depth to search."""
-        if self.depth is not None:
-            return self.depth
-        return DEFAULT_DEPTH if self.time_ms is None else MAX_DEPTH
-
-    def budget_ms(self) -> int:
-        """The budget to hand to ``analyze_timed`` (the largest there is without a time limit)."""
-        return NO_TIME_LIMIT_MS if self.time_ms is None else self.time_ms
-
-    def describe(self) -> str:
-        """The limits in words, as the commands print them ("depth 4", "500 ms")."""
-        if self.time_ms is None:
-            return f"depth {self.max_depth()}"
-        if self.depth is None:
-            return f"{self.time_ms} ms"
-        return f"depth {self.depth} within {self.time_ms} ms"
-
-
-@dataclass(frozen=True)
-class SearchReport:
-    """What one search found, with its cost."""
-
-    best_move: str | None
-    score: int | None
-    principal_variation: list[str]
-    completed_depth: int
-    nodes: int
-    quiescence_nodes: int
-    timed_out: bool
-    root_legal_moves: int
-    seconds: float
-
-    @classmethod
-    def from_result(cls, result: TimedAnalysis, seconds: float) -> SearchReport:
-        """The report of an ``analyze_timed`` dict that took ``seconds``."""
-        return cls(
-            best_move=result["best_move"],
-            score=result["score"],
-            principal_variation=list(result["principal_variation"]),
-            completed_depth=result["completed_depth"],
-            nodes=result["nodes"],
-            quiescence_nodes=result["quiescence_nodes"],
-            timed_out=result["timed_out"],
-            root_legal_moves=result["root_legal_moves"],
-            seconds=seconds,
-        )
-
-
-def search(position: Position, limits: SearchLimits) -> SearchReport:
-    """Search ``position`` within ``limits``; the position is not changed."""
-    started = time.perf_counter()
-    result = position.analyze_timed(limits.max_depth(), limits.budget_ms())
-    return SearchReport.from_result(result, time.perf_counter() - started)
+__all__ = ["AnalysisError", "AnalysisHandle", "start"]
 
 
 class AnalysisError(RuntimeError):
@@ -130,7 +34,7 @@ class AnalysisError(RuntimeError):
 def start(
     position: Position | str, *, depth: int | None = None, time_ms: int | None = None
 ) -> AnalysisHandle:
-    """Start analysing ``position`` in a process of its own; return its handle at once.
+    """Start analyzing ``position`` in a process of its own; return its handle at once.
 
     ``position`` is a ``tovak_python.Position`` (copied: later changes to it do
     not reach the analysis) or a position text (:mod:`tovak.notation`). The
@@ -189,7 +93,7 @@ class AnalysisHandle:
 
     @property
     def position_text(self) -> str:
-        """The text form of the position analysed."""
+        """The text form of the position analyzed."""
         return self._position_text
 
     @property
@@ -263,7 +167,7 @@ _STOP_GRACE_SECONDS = 0.05
 # runs the very package that started it, then the request of argv[1].
 _WORKER_PROGRAM = (
     "import json, sys; request = json.loads(sys.argv[1]); sys.path[:] = request['path']; "
-    "from tovak.analysis_worker import serve; serve(request)"
+    "from tovak.analysis._worker import serve; serve(request)"
 )
 
 
@@ -272,9 +176,9 @@ class _LiveRun:
 
     The reader thread starts the worker process, reads its results and reaps
     it: the thread lives exactly as long as the worker, which the kernel
-    kills if the thread's program ends (see :mod:`tovak.analysis_worker`).
+    kills if the thread's program ends (see :mod:`tovak.analysis._worker`).
     Every field below is guarded by ``_changed``; ``_signal_lock`` makes sure
-    that a process is never signalled after it has been reaped.
+    that a process is never signaled after it has been reaped.
     """
 
     def __init__(self, position_text: str, limits: SearchLimits):

@@ -3,8 +3,8 @@
 The page holds one SVG picture per ply of the game, inline, each showing the
 position before the ply with its move and that move's pivots marked, then
 the final position bare. Beside the board: the engine's score over the game
-(:mod:`tovak.score_chart`) and the move list, captures marked. A few lines of
-inline script (:mod:`tovak.replay_assets`) step through the frames with the
+(:mod:`tovak.replay._chart`) and the move list, captures marked. A few lines of
+inline script (:mod:`tovak.replay._assets`) step through the frames with the
 buttons, the arrow keys, the move list or a click on the chart, and keep the
 address at ``#ply-N``. The page loads nothing from anywhere: it can be mailed
 or opened from disk.
@@ -16,9 +16,9 @@ import html
 from dataclasses import dataclass
 
 from tovak.notation import from_text
-from tovak.replay_assets import PAGE_SCRIPT, PAGE_STYLE
-from tovak.score_chart import DECISIVE_SCORE, score_chart
-from tovak.selfplay import GameRecord, PlyRecord
+from tovak.replay._assets import PAGE_SCRIPT, PAGE_STYLE
+from tovak.replay._chart import DECISIVE_SCORE, score_chart
+from tovak.runs.records import GameRecord, PlyRecord
 from tovak.terms import winner_sentence
 
 __all__ = ["Frame", "captured_square", "frames", "replay_page", "result_text"]

@@ -1,8 +1,8 @@
 """The Elo difference between two players, with its 95% interval, from a match.
 
-A match plays every opening twice with colours swapped, so games come in
+A match plays every opening twice with colors swapped, so games come in
 pairs and the pair, not the game, is the independent sample: playing both
-colours of an opening cancels most of the luck of the opening. A pair scores
+colors of an opening cancels most of the luck of the opening. A pair scores
 0, 1/2, 1, 3/2 or 2 points for the first player (a win 1, a loss 0, an
 unfinished game 1/2, as the game has no draws); the counts of those five
 results are the match's *pentanomial*.
@@ -111,6 +111,6 @@ def _wilson(mean: float, samples: int) -> tuple[float, float]:
     # mean * (1 - mean), its largest possible value, keeps it valid when the
     # sample shows no spread at all.
     z2 = _Z * _Z
-    centre = (mean + z2 / (2 * samples)) / (1 + z2 / samples)
+    center = (mean + z2 / (2 * samples)) / (1 + z2 / samples)
     half = _Z / (1 + z2 / samples) * math.sqrt(mean * (1 - mean) / samples + z2 / (4 * samples**2))
-    return max(0.0, centre - half), min(1.0, centre + half)
+    return max(0.0, center - half), min(1.0, center + half)

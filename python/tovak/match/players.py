@@ -4,7 +4,7 @@ A player is asked for one move at a time and given the whole game so far
 (the start position and the moves played), so that a program keeping its own
 state can follow along. The engine plays in this process: its searches are
 bounded by their own limits and cannot hang. Python functions and external
-programs run as child processes (:class:`tovak.player_process.PlayerProcess`),
+programs run as child processes (:class:`tovak.match._player_process.PlayerProcess`),
 one per game, so that a crash, a hang or garbage on their output costs them
 the game and nothing else.
 
@@ -24,15 +24,15 @@ from typing import Any, Final, Protocol
 from tovak_python import Position
 
 from tovak.analysis import SearchLimits, search
-from tovak.player_failure import ILLEGAL_MOVE, PROTOCOL_ERROR, PlayerFailure
-from tovak.player_process import PlayerProcess
-from tovak.player_spec import PlayerSpec
-from tovak.protocol import PROTOCOL_VERSION
+from tovak.match.player_failure import ILLEGAL_MOVE, PROTOCOL_ERROR, PlayerFailure
+from tovak.match._player_process import PlayerProcess
+from tovak.match.player_spec import PlayerSpec
+from tovak.protocol.lines import PROTOCOL_VERSION
+from tovak.runs.records import MoveChoice
 
 __all__ = [
     "DEFAULT_MOVE_TIME_MS",
     "EnginePlayer",
-    "MoveChoice",
     "Player",
     "ProtocolPlayer",
     "hang_seconds",
@@ -53,17 +53,6 @@ def hang_seconds(move_time_ms: int) -> float:
     move time would otherwise count a scheduling delay as a hang.
     """
     return HANG_FACTOR * move_time_ms / 1000 + HANG_GRACE_SECONDS
-
-
-@dataclass(frozen=True)
-class MoveChoice:
-    """A player's move, with the search figures it reported (None where it gave none)."""
-
-    move: str
-    score: int | None = None
-    depth: int | None = None
-    nodes: int | None = None
-    quiescence_nodes: int | None = None
 
 
 class Player(Protocol):
@@ -150,7 +139,7 @@ def make_player(spec: PlayerSpec, move_time_ms: int) -> Player:
     if spec.kind == "engine":
         return EnginePlayer(spec.limits)
     if spec.kind == "python":
-        return ProtocolPlayer([sys.executable, "-m", "tovak.function_player", spec.function], move_time_ms)
+        return ProtocolPlayer([sys.executable, "-m", "tovak.protocol.function_server", spec.function], move_time_ms)
     return ProtocolPlayer(spec.argv, move_time_ms)
 
 

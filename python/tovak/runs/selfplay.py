@@ -1,4 +1,4 @@
-"""Engine-versus-engine games, one at a time or on any executor.
+"""Self-play: the engine against itself, one game at a time or on any executor.
 
 Each game gets its own random generator seeded from the run's seed and the
 game's number, so game *k* of a run is the same game whatever executor plays
@@ -16,25 +16,19 @@ import random
 import time
 from collections.abc import Generator, Iterable
 from concurrent.futures import Executor, Future
-from dataclasses import dataclass, field
-from typing import Any, Literal
+from dataclasses import dataclass
+from typing import Any
 
 from tovak_python import Position
 
+from tovak._occupancy import Occupancy
 from tovak.analysis import SearchLimits
 from tovak.notation import from_text, to_text
-from tovak.occupancy import Occupancy
-from tovak.terms import Color
+from tovak.runs.records import END_NO_LEGAL_MOVE, END_PLY_LIMIT, GameRecord, MoveChoice, PlyRecord, build_ply, game_seed
 
 __all__ = [
     "DEFAULT_MAX_PLIES",
-    "END_NO_LEGAL_MOVE",
-    "END_PLY_LIMIT",
-    "ChosenBy",
-    "GameRecord",
     "GameSettings",
-    "PlyRecord",
-    "game_seed",
     "play_game",
     "play_game_task",
     "play_games",
@@ -43,8 +37,6 @@ __all__ = [
 ]
 
 DEFAULT_MAX_PLIES = 200
-END_NO_LEGAL_MOVE = "no legal move"
-END_PLY_LIMIT = "ply limit"
 # Tasks handed to an executor ahead of the results: enough to keep every
 # worker of a small cluster busy, few enough that an interrupted run throws
 # little work away and memory stays flat however many games a run has.
@@ -54,9 +46,6 @@ DEFAULT_MAX_PENDING = 64
 # as much as a short game at depth 1 or 2: a few games a task keep two local
 # workers busy, and a lost worker still costs only a few games.
 DEFAULT_GAMES_PER_TASK = 4
-
-ChosenBy = Literal["random", "engine"]
-
 
 @dataclass(frozen=True)
 class GameSettings:
@@ -71,53 +60,6 @@ class GameSettings:
     def describe(self) -> str:
         """The settings in a few words, as replays show them."""
         return f"Self-play at {self.limits.describe()}, {self.random_plies} random plies"
-
-
-@dataclass(frozen=True)
-class PlyRecord:
-    """One ply: the position before it, the move and who chose it.
-
-    The engine's figures are None for a random ply.
-    """
-
-    ply: int
-    position: str
-    side: Color
-    move: str
-    chosen_by: ChosenBy
-    score: int | None = None
-    depth: int | None = None
-    nodes: int | None = None
-    quiescence_nodes: int | None = None
-
-
-@dataclass
-class GameRecord:
-    """A finished (or cut-off) game.
-
-    ``winner`` is None only when the game ended without a result (in
-    self-play, when it reached ``max_plies``): the game itself has no draws.
-    ``end_reason`` says why it ended, in words ("no legal move", "ply limit";
-    a match may add its own). The players are named only where they differ
-    from the engine playing itself.
-    """
-
-    number: int
-    seed: str
-    start: str
-    plies: list[PlyRecord] = field(default_factory=list)
-    final_position: str = ""
-    winner: Color | None = None
-    end_reason: str = END_NO_LEGAL_MOVE
-    seconds: float = 0.0
-    white_player: str | None = None
-    black_player: str | None = None
-
-
-def game_seed(run_seed: int, number: int) -> str:
-    """The seed of game ``number`` of a run. A text seed gives the same
-    sequence in every process, whatever the hash randomisation."""
-    return f"tovak-selfplay:{run_seed}:{number}"
 
 
 def play_game(settings: GameSettings, number: int) -> GameRecord:
@@ -156,8 +98,7 @@ def _next_ply(
     side = position.side_to_move()
     depth, budget_ms = settings.limits.max_depth(), settings.limits.budget_ms()
     if ply <= settings.random_plies:
-        move = rng.choice(position.legal_moves())
-        return PlyRecord(ply=ply, position=before, side=side, move=move, chosen_by="random")
+        return build_ply(ply, before, side, rng.choice(position.legal_moves()))
     # The module's call itself rather than tovak.analysis.search: at depth 1
     # the report object would cost a tenth of the search.
     result = position.analyze_timed(depth, budget_ms)
@@ -166,17 +107,14 @@ def _next_ply(
         # The engine gives no move only when there is none, which the caller
         # has already ruled out; a missing move here is an engine fault.
         raise RuntimeError(f"engine returned no move for {before}")
-    return PlyRecord(
-        ply=ply,
-        position=before,
-        side=side,
+    choice = MoveChoice(
         move=best,
-        chosen_by="engine",
         score=result["score"],
         depth=result["completed_depth"],
         nodes=result["nodes"],
         quiescence_nodes=result["quiescence_nodes"],
     )
+    return build_ply(ply, before, side, choice)
 
 
 def play_games(

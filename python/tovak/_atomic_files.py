@@ -4,7 +4,7 @@ A file is written under a hidden temporary name beside its final one, flushed
 to disk, then linked to its final name, and the directory entry is flushed
 too. A reader, or a process that dies at any moment, sees either nothing or
 the complete file. Temporary files left by a process that died mid-write are
-recognised by their name and can be removed.
+recognized by their name and can be removed.
 """
 
 from __future__ import annotations

@@ -1,12 +1,12 @@
 """Reading a run of games back: the plies as a table, the games as records.
 
 A run directory written by ``tovak selfplay`` (or anything else that writes
-with :mod:`tovak.dataset`) holds its plies as Parquet under ``DIR/data/``.
+with :mod:`tovak.runs.dataset`) holds its plies as Parquet under ``DIR/data/``.
 Any Parquet reader takes that folder as it is (``pandas.read_parquet``,
 ``polars.read_parquet("DIR/data/*.parquet")``, ``pyarrow.dataset``); this
 module adds the game view::
 
-    >>> from tovak import records
+    >>> from tovak.runs import reader as records
     >>> table = records.read_plies("selfplay")          # doctest: +SKIP
     >>> game = records.read_game("selfplay", 1)         # doctest: +SKIP
     >>> game.plies[0].move, game.winner                 # doctest: +SKIP
@@ -22,9 +22,9 @@ from typing import TYPE_CHECKING, Any, Literal, cast
 import pyarrow as pa
 import pyarrow.compute as pc
 
-from tovak.dataset import DATA_DIR, PLY_SCHEMA, chunk_paths, read_run_info
+from tovak.runs.dataset import DATA_DIR, PLY_SCHEMA, chunk_paths, read_run_info
 from tovak.notation import from_text, to_text
-from tovak.selfplay import GameRecord, PlyRecord, game_seed
+from tovak.runs.records import GameRecord, PlyRecord, game_seed
 from tovak.terms import Color
 
 if TYPE_CHECKING:

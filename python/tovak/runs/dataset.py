@@ -8,9 +8,9 @@
     DIR/replays/              HTML replays written on request
 
 Each chunk holds whole games and becomes visible whole (see
-:mod:`tovak.atomic_files`); a game is written in exactly one chunk. The
+:mod:`tovak._atomic_files`); a game is written in exactly one chunk. The
 directory is locked while a run writes to it, so two runs never share one.
-Any Parquet reader reads ``DIR/data/`` directly; :mod:`tovak.records` reads
+Any Parquet reader reads ``DIR/data/`` directly; :mod:`tovak.runs.reader` reads
 it back into tables and game records.
 """
 
@@ -22,7 +22,9 @@ import fcntl
 import json
 import os
 import re
-from collections.abc import Mapping, Sequence
+import signal
+from collections.abc import Iterator, Mapping, Sequence
+from contextlib import contextmanager
 from pathlib import Path
 from types import TracebackType
 from typing import Any
@@ -30,10 +32,11 @@ from typing import Any
 import pyarrow as pa
 import pyarrow.parquet as pq
 
-import tovak
-from tovak.atomic_files import remove_stale_temporaries, write_atomically
-from tovak.occupancy import squares_mask
-from tovak.selfplay import GameRecord
+from tovak._atomic_files import remove_stale_temporaries, write_atomically
+from tovak._occupancy import squares_mask
+from tovak._version import __version__
+from tovak.notation import canonical_fields
+from tovak.runs.records import GameRecord
 
 __all__ = [
     "DATA_DIR",
@@ -123,11 +126,11 @@ def records_table(records: Sequence[GameRecord]) -> pa.Table:
             ("black_player", record.black_player),
         ):
             columns[name] += [value] * count
-        boards = [ply.position.split(" ", 2) for ply in plies]
+        boards = [canonical_fields(ply.position) for ply in plies]
         columns["ply"] += [ply.ply for ply in plies]
         columns["position"] += [ply.position for ply in plies]
-        columns["white"] += [mask(board[0][2:]) for board in boards]
-        columns["black"] += [mask(board[1][2:]) for board in boards]
+        columns["white"] += [mask(board[0]) for board in boards]
+        columns["black"] += [mask(board[1]) for board in boards]
         columns["side"] += [ply.side for ply in plies]
         columns["move"] += [ply.move for ply in plies]
         columns["chosen_by"] += [ply.chosen_by for ply in plies]
@@ -141,15 +144,15 @@ def records_table(records: Sequence[GameRecord]) -> pa.Table:
 
 
 def _append_empty_game(columns: dict[str, list[Any]], record: GameRecord) -> None:
-    white, black, side = record.start.split(" ")
+    white, black, side = canonical_fields(record.start)
     row: dict[str, Any] = {name: None for name in PLY_SCHEMA.names}
     row.update(
         game=record.number,
         ply=0,
         position=record.start,
-        white=squares_mask(white[2:]),
-        black=squares_mask(black[2:]),
-        side="white" if side == "w" else "black",
+        white=squares_mask(white),
+        black=squares_mask(black),
+        side=side,
         winner=record.winner,
         end_reason=record.end_reason,
         white_player=record.white_player,
@@ -173,10 +176,12 @@ def _chunk_number(path: Path) -> int:
 
 
 class DatasetWriter:
-    """Writes games to a dataset directory, one chunk per call.
+    """Writes games to a dataset directory in chunks.
 
-    Chunks are numbered on from the last one present, so a writer opened on
-    an existing dataset adds to it and never replaces a chunk.
+    Games kept with :meth:`add` are written together by :meth:`flush`, or a
+    chunk is written at once with :meth:`write`. Chunks are numbered on from
+    the last one present, so a writer opened on an existing dataset adds to
+    it and never replaces a chunk.
     """
 
     def __init__(self, data_dir: Path):
@@ -184,8 +189,34 @@ class DatasetWriter:
         data_dir.mkdir(parents=True, exist_ok=True)
         existing = chunk_paths(data_dir)
         self._next = 1 + (_chunk_number(existing[-1]) if existing else 0)
+        self._pending: list[GameRecord] = []
+        self.pending_plies = 0
         self.games_written = 0
         self.plies_written = 0
+
+    @property
+    def pending(self) -> int:
+        """The number of games kept and not written yet."""
+        return len(self._pending)
+
+    def add(self, record: GameRecord) -> None:
+        """Keep a finished game for the next :meth:`flush`."""
+        self._pending.append(record)
+        self.pending_plies += len(record.plies)
+
+    def flush(self) -> list[GameRecord]:
+        """Write the games kept as one chunk (none if there are none); return them.
+
+        The chunk and the list of what is still unsaved change together: an
+        interrupt or a SIGTERM arriving meanwhile takes effect once both are
+        done, so that no game is written twice and none is lost.
+        """
+        if not self._pending:
+            return []
+        with signals_held():
+            self.write(self._pending)
+            written, self._pending, self.pending_plies = self._pending, [], 0
+        return written
 
     def write(self, records: Sequence[GameRecord]) -> Path:
         """Write ``records`` (in game order) as one chunk; return its path."""
@@ -209,6 +240,17 @@ class DatasetWriter:
         self.games_written += len(ordered)
         self.plies_written += sum(len(r.plies) for r in ordered)
         return path
+
+
+@contextmanager
+def signals_held() -> Iterator[None]:
+    """Hold off SIGINT and SIGTERM until the block is done."""
+    held = {signal.SIGINT, signal.SIGTERM}
+    previous = signal.pthread_sigmask(signal.SIG_BLOCK, held)
+    try:
+        yield
+    finally:
+        signal.pthread_sigmask(signal.SIG_SETMASK, previous)
 
 
 class RunDirectory:
@@ -256,7 +298,7 @@ class RunDirectory:
         info = {
             "format_version": FORMAT_VERSION,
             "kind": kind,
-            "tovak_version": _package_version(),
+            "tovak_version": __version__,
             "created": datetime.datetime.now(datetime.UTC).isoformat(timespec="seconds"),
             "settings": dict(settings),
         }
@@ -346,6 +388,3 @@ def _lock_directory(path: Path) -> int:
 def _json_bytes(data: Mapping[str, Any]) -> bytes:
     return (json.dumps(data, indent=2) + "\n").encode("utf-8")
 
-
-def _package_version() -> str:
-    return tovak.__version__

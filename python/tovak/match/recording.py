@@ -10,11 +10,10 @@ from pathlib import Path
 from types import TracebackType
 from typing import Any, Final
 
-from tovak.cli.args import CommandError
-from tovak.dataset import RunDirectory, RunDirectoryError
-from tovak.match import MatchGame, MatchSettings
-from tovak.match_result import MatchResult
-from tovak.selfplay import GameRecord
+from tovak.errors import CommandError
+from tovak.runs.dataset import RunDirectory, RunDirectoryError
+from tovak.match.settings import MatchGame, MatchSettings
+from tovak.match.result import MatchResult
 
 __all__ = ["KIND", "MatchOutput", "settings_to_json"]
 
@@ -45,7 +44,6 @@ class MatchOutput:
     def __init__(self, run_dir: RunDirectory) -> None:
         self._run_dir = run_dir
         self._writer = run_dir.writer()
-        self._pending: list[GameRecord] = []
 
     @classmethod
     def create(cls, out: str, settings: MatchSettings) -> MatchOutput:
@@ -57,13 +55,13 @@ class MatchOutput:
 
     def add(self, game: MatchGame) -> None:
         """Keep a finished game; it is written with the next chunk."""
-        self._pending.append(game.record)
-        if len(self._pending) >= CHUNK_GAMES:
-            self._flush()
+        self._writer.add(game.record)
+        if self._writer.pending >= CHUNK_GAMES:
+            self._writer.flush()
 
     def finish(self, result: MatchResult, seconds: float) -> None:
         """Write the games still kept, then ``summary.json``."""
-        self._flush()
+        self._writer.flush()
         self._run_dir.write_summary(result.summary(seconds))
 
     def __enter__(self) -> MatchOutput:
@@ -77,11 +75,6 @@ class MatchOutput:
     ) -> None:
         try:
             if kind is not None:
-                self._flush()  # an interrupted match keeps the games it finished
+                self._writer.flush()  # an interrupted match keeps the games it finished
         finally:
             self._run_dir.close()
-
-    def _flush(self) -> None:
-        if self._pending:
-            self._writer.write(self._pending)
-            self._pending = []

@@ -1,4 +1,4 @@
-"""The engine behind the line protocol: what ``tovak engine`` runs.
+"""The engine's search served over the line protocol: what ``tovak engine`` runs.
 
 One session reads requests line by line and answers on its output. A ``go``
 starts a search in a separate process (:func:`tovak.analysis.start`) and
@@ -20,7 +20,7 @@ from typing import IO, TYPE_CHECKING, Any
 from tovak_python import Position
 
 from tovak.analysis import AnalysisHandle, start
-from tovak.protocol import (
+from tovak.protocol.lines import (
     Go,
     RequestError,
     SetPosition,
@@ -36,9 +36,9 @@ from tovak.terms import LOSS_SCORE
 if TYPE_CHECKING:
     from tovak_python import TimedAnalysis
 
-__all__ = ["ENGINE_NAME", "serve"]
+__all__ = ["SERVER_NAME", "serve"]
 
-ENGINE_NAME = "tovak"
+SERVER_NAME = "tovak"
 
 Emit = Callable[[dict[str, Any]], None]
 
@@ -53,7 +53,7 @@ def serve(requests: IO[bytes], events: IO[str]) -> int:
     emit = event_writer(events)
     session = _Session(emit)
     try:
-        if not answer_requests(requests, session, ENGINE_NAME, emit):
+        if not answer_requests(requests, session, SERVER_NAME, emit):
             session.finish_search()
         return 0
     finally:
@@ -107,7 +107,7 @@ class _RunningSearch:
         self._reported_depth = 0
         self._started = time.monotonic()
         self._handle: AnalysisHandle = start(position, depth=request.depth, time_ms=request.time_ms)
-        self._reporter = threading.Thread(target=self._report, name="tovak-engine-reporter", daemon=True)
+        self._reporter = threading.Thread(target=self._report, name="tovak-search-reporter", daemon=True)
         self._reporter.start()
 
     @property

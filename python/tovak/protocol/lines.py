@@ -1,12 +1,12 @@
-"""The engine's line protocol: one JSON object per line, in both directions.
+"""The line protocol of players: one JSON object per line, in both directions.
 
 A front end, bot or match runner writes requests (``{"cmd": ...}``) to a
 player's standard input and reads events (``{"event": ...}``) from its
 standard output. This module is the protocol's single definition: it parses
 and checks requests, builds events, turns a ``position`` request into a
 position, and runs the loop that reads a player's requests, for every program
-of the package that speaks it (the engine, the adapter that serves a Python
-function, and the match runner's client).
+of the package that speaks it (the server of the search, the adapter that
+serves a Python function, and the match runner's client).
 
 Requests::
 
@@ -34,7 +34,7 @@ from typing import IO, Any, Final, Literal, Protocol
 
 from tovak_python import Position
 
-from tovak import __version__
+from tovak._version import __version__
 from tovak.analysis import MAX_DEPTH, NO_TIME_LIMIT_MS
 from tovak.notation import from_text
 

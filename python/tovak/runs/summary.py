@@ -1,18 +1,17 @@
-"""The figures of a run, computed from its dataset, and how the command prints them."""
+"""The figures of a run, computed from its dataset, and where its replays go."""
 
 from __future__ import annotations
 
-import os
 from collections import Counter
 from pathlib import Path
 from typing import Any
 
 import pyarrow.compute as pc
 
-from tovak.dataset import DATA_DIR, chunk_paths
-from tovak.records import read_plies
+from tovak.runs.dataset import DATA_DIR, chunk_paths
+from tovak.runs.reader import read_plies
 
-__all__ = ["replay_name", "run_summary", "summary_lines"]
+__all__ = ["replay_name", "run_summary"]
 
 
 def replay_name(number: int) -> str:
@@ -52,24 +51,3 @@ def run_summary(
         "cluster": cluster,
         "replays": replays,
     }
-
-
-def summary_lines(summary: dict[str, Any], run_dir: Path) -> list[str]:
-    """The summary as the command prints it, a line per figure."""
-    speed = summary["plies_per_second"]
-    speed_text = "n/a" if speed is None else f"{speed:.1f}"
-    where = f"cluster {summary['cluster']}" if summary["cluster"] else _jobs_text(summary["jobs"])
-    per_ply = summary["bytes_per_ply"]
-    lines = [
-        f"Games: {summary['games']} (White won {summary['white_wins']}, "
-        f"Black won {summary['black_wins']}, unfinished {summary['unfinished']})",
-        f"Average length: {summary['average_plies']:.1f} plies",
-        f"Speed: {speed_text} plies per second ({summary['seconds']:.2f} s, {where})",
-        f"Dataset: {os.path.join(run_dir, DATA_DIR)}{os.sep} ({summary['plies']} plies, "
-        + ("empty)" if per_ply is None else f"{per_ply:.1f} bytes per ply)"),
-    ]
-    return lines
-
-
-def _jobs_text(jobs: int) -> str:
-    return f"{jobs} job{'s' if jobs != 1 else ''}"

@@ -1,5 +1,5 @@
 """The board as two occupancy sets: 64-bit integers, bit i set when square i
-(a1 = 0, b1 = 1, ..., h8 = 63) holds a piece of that colour.
+(a1 = 0, b1 = 1, ..., h8 = 63) holds a piece of that color.
 
 The dataset stores these sets beside each position's text, and self-play keeps
 them up to date move by move: a move takes the mover's piece from its square
@@ -9,7 +9,7 @@ position comes from two integers instead of 64 questions to the module.
 
 from __future__ import annotations
 
-from tovak.notation import EMPTY_SIDE, SQUARES
+from tovak.notation import EMPTY_SIDE, SQUARES, canonical_fields
 from tovak.terms import Color
 
 __all__ = ["Occupancy", "squares_mask", "squares_text"]
@@ -49,8 +49,8 @@ class Occupancy:
     @classmethod
     def from_text(cls, text: str) -> Occupancy:
         """The sets of a canonical position text (as :func:`tovak.notation.to_text` writes it)."""
-        white, black, side = text.split(" ")
-        return cls(squares_mask(white[2:]), squares_mask(black[2:]), "white" if side == "w" else "black")
+        white, black, side = canonical_fields(text)
+        return cls(squares_mask(white), squares_mask(black), side)
 
     def text(self) -> str:
         """The canonical text form of the position, equal to ``to_text`` of it."""

@@ -17,7 +17,7 @@ import html
 from collections.abc import Iterator
 from dataclasses import dataclass
 
-from tovak.selfplay import GameRecord
+from tovak.runs.records import GameRecord
 from tovak.terms import LOSS_SCORE
 
 __all__ = ["CHART_HEIGHT", "CHART_WIDTH", "ChartPoint", "score_chart", "white_view_scores"]
@@ -103,10 +103,10 @@ def score_chart(record: GameRecord) -> str:
         parts.append(f'<path class="score-line" d="{path}" fill="none" stroke="#2a5d9f" stroke-width="1.5"/>')
     radius = _fmt(max(1.2, min(3.0, column * 0.35)))
     for point in points:
-        kind, colour = ("point decisive", "#d7263d") if point.decisive else ("point", "#2a5d9f")
+        kind, color = ("point decisive", "#d7263d") if point.decisive else ("point", "#2a5d9f")
         parts.append(
             f'<circle class="{kind}" cx="{_fmt(point.x)}" cy="{_fmt(point.y)}" r="{radius}" '
-            f'fill="{colour}" data-ply="{point.ply}" data-score="{point.score}"/>'
+            f'fill="{color}" data-ply="{point.ply}" data-score="{point.score}"/>'
         )
     parts += [
         f'<line id="chart-marker" x1="{_fmt(x_of(0))}" y1="{_fmt(_TOP)}" x2="{_fmt(x_of(0))}" '

@@ -1,6 +1,6 @@
 """A Python function served over the line protocol, so that it can play matches.
 
-``python -m tovak.function_player MODULE:FUNCTION`` imports ``FUNCTION``
+``python -m tovak.protocol.function_server MODULE:FUNCTION`` imports ``FUNCTION``
 from ``MODULE`` (the current directory is searched first, as with
 ``python -m``) and answers the protocol: each ``go`` calls the function
 with a copy of the current position and answers with the move text it
@@ -22,7 +22,7 @@ from typing import Any
 
 from tovak_python import Position
 
-from tovak.protocol import (
+from tovak.protocol.lines import (
     Go,
     RequestError,
     SetPosition,
@@ -101,9 +101,9 @@ def _answer(function: MoveFunction, position: Position) -> dict[str, Any]:
 
 
 def main(argv: list[str]) -> int:
-    """``python -m tovak.function_player MODULE:FUNCTION``: serve that function; 2 if it cannot be loaded."""
+    """``python -m tovak.protocol.function_server MODULE:FUNCTION``: serve that function; 2 if it cannot be loaded."""
     if len(argv) != 1:
-        sys.stderr.write("usage: python -m tovak.function_player MODULE:FUNCTION\n")
+        sys.stderr.write("usage: python -m tovak.protocol.function_server MODULE:FUNCTION\n")
         return 2
     try:
         function = load_function(argv[0])
