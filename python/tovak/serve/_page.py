@@ -39,6 +39,7 @@ def board_page(settings: BoardSettings) -> str:
         "<!DOCTYPE html>",
         '<html lang="en"><head><meta charset="utf-8">',
         '<meta name="viewport" content="width=device-width, initial-scale=1">',
+        '<link rel="icon" href="data:,">',  # no icon, and no request for one
         f"<title>tovak: {title}</title>",
         f"<style>\n{PAGE_STYLE}\n</style></head><body>",
         f"<h1>{title}</h1>",
@@ -62,6 +63,12 @@ def board_page(settings: BoardSettings) -> str:
         '<p id="branch-note"></p>',
         '<p class="hint">Keys: left and right arrows step, Home and End jump, b plays the best move, '
         "f flips, u takes back. The address keeps the position and the ply.</p>",
+        "<h2>Game</h2>",
+        '<div class="row"><label>Load a game file <input type="file" id="load-file" accept=".json,application/json">'
+        '</label><button id="download" title="Save the game as a game file">Download the game</button></div>',
+        '<div class="row"><input type="text" id="position-text" spellcheck="false" aria-label="position text">'
+        '<button id="set-position" title="Start from the position text in the field">Set position</button>'
+        '<button id="copy-position" title="Copy the position text">Copy</button></div>',
         "</section>",
         '<section class="side">',
         '<h2>Engine lines</h2>',
@@ -80,13 +87,6 @@ def board_page(settings: BoardSettings) -> str:
         '<p class="hint">White\'s point of view: up is good for White. Click to jump to a ply.</p>',
         "<h2>Moves</h2>",
         '<div id="moves"></div>',
-        "<h2>Game</h2>",
-        '<div class="row"><label>Load a game file <input type="file" id="load-file" accept=".json,application/json">'
-        "</label></div>",
-        '<div class="row"><input type="text" id="position-text" spellcheck="false" aria-label="position text">'
-        '<button id="set-position" title="Start from the position text in the field">Set position</button>'
-        '<button id="copy-position" title="Copy the position text">Copy</button></div>',
-        '<div class="row"><button id="download">Download the game</button></div>',
         "</section>",
         "</div>",
         f'<script type="application/json" id="initial">{initial_json}</script>',

@@ -57,6 +57,6 @@ button { font-size: .92rem; padding: .25rem .6rem; }
 #moves a.current { background: #d7263d; color: #fff; }
 #moves .start { grid-column: 1 / -1; }
 input[type=text] { font-family: ui-monospace, monospace; font-size: .8rem; flex: 1; min-width: 12rem; }
-input[type=number] { width: 5rem; }
+input[type=number] { width: 4.2rem; }
 label { font-size: .9rem; }
 """.strip()
