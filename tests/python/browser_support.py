@@ -24,6 +24,8 @@ def chromium(download_dir=None):
             "prefs", {"download.default_directory": str(download_dir), "download.prompt_for_download": False}
         )
     session = webdriver.Chrome(service=Service(executable_path=driver), options=options)
+    if download_dir is not None:
+        session.execute_cdp_cmd("Browser.setDownloadBehavior", {"behavior": "allow", "downloadPath": str(download_dir)})
     try:
         yield session
     finally:

@@ -119,6 +119,7 @@ PAGE_SCRIPT = r"""
     if (document.activeElement !== positionText) { positionText.value = view.position; }
     renderMoves();
     writeAddress();
+    if (!previous) { keepRecordedScores(); }
     var positions = view.positions.join('|');
     if (positions !== chartPositions) { chartPositions = positions; drawChart(); } else { placeMarker(); }
     if (!previous || previous.position !== view.position || analysed !== view.position) { analyse(); }
@@ -438,8 +439,8 @@ PAGE_SCRIPT = r"""
   byId('copy-position').addEventListener('click', function () {
     if (!view) { return; }
     var text = view.position;
+    positionText.value = text;
     function fallback() {
-      positionText.value = text;
       positionText.select();
       say(document.execCommand('copy') ? 'Copied the position text.' : 'Select the text in the field to copy it.',
           true);
@@ -501,15 +502,14 @@ PAGE_SCRIPT = r"""
   });
 
   // --- opening ------------------------------------------------------------------
+  // The scores a recorded game came with are known before any analysis.
   function keepRecordedScores() {
-    // The scores a recorded game came with are known before any analysis.
     var same = view.start === initial.start;
     for (var index = 0; same && index < initial.scores.length && index < view.positions.length; index++) {
       var score = initial.scores[index];
       if (score !== null && !scores.has(view.positions[index])) { scores.set(view.positions[index], score); }
       same = index < initial.moves.length && index < view.moves.length && initial.moves[index] === view.moves[index].move;
     }
-    drawChart();
   }
 
   drawLabels();
@@ -517,9 +517,8 @@ PAGE_SCRIPT = r"""
   if (wanted && wanted.flip) { flip(); }
   var opening = wanted ? go(wanted.start, wanted.moves, wanted.ply) : go(line.start, line.moves, line.ply);
   opening.then(function () {
-    if (view) { keepRecordedScores(); return; }
     // An address that names no valid line falls back on the game the server opened.
-    go(initial.start, initial.moves.slice(), initial.ply).then(function () { if (view) { keepRecordedScores(); } });
+    if (!view) { go(initial.start, initial.moves.slice(), initial.ply); }
   });
 })();
 """.strip()

@@ -12,6 +12,7 @@ from __future__ import annotations
 
 import secrets
 import socket
+import threading
 from collections.abc import Callable
 from types import FrameType
 
@@ -59,7 +60,10 @@ class _BoardServer(uvicorn.Server):
 
     def handle_exit(self, sig: int, frame: FrameType | None) -> None:
         super().handle_exit(sig, frame)
-        self._pool.close()
+        # A signal handler runs in the main thread between two of its steps,
+        # perhaps while it holds the pool's lock: stop the searches from
+        # another thread, which waits for that lock instead of deadlocking.
+        threading.Thread(target=self._pool.close, name="tovak-serve-stop", daemon=True).start()
 
 
 def run_board_server(settings: BoardSettings, sock: socket.socket, on_ready: Callable[[], None] = lambda: None) -> None:
