@@ -198,7 +198,7 @@ PAGE_SCRIPT = r"""
     if (selected) {
       var at = centre(selected);
       parts.push('<rect class="selected" x="' + (at.x - 32) + '" y="' + (at.y - 32) + '" width="64" height="64" ' +
-                 'fill="#f6d32d" fill-opacity="0.45" stroke="#b08800" stroke-width="3"/>');
+                 'fill="#f6d32d" fill-opacity="0.3" stroke="#b08800" stroke-width="4"/>');
       movesFrom(selected).forEach(function (move) {
         var target = move.split('-')[1], c = centre(target);
         if (view.pieces[target]) {

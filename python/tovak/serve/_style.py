@@ -47,7 +47,7 @@ button { font-size: .92rem; padding: .25rem .6rem; }
 #lines-box { height: 10.5rem; overflow-y: auto; border-bottom: 1px solid #e2d9c9; }
 #analysis-state { font-size: .8rem; color: #666; margin: .2rem 0 0; height: 1.2em; }
 #chart svg { display: block; width: 100%; height: auto; cursor: pointer; }
-#moves { height: 9rem; overflow-y: auto; margin: 0; padding: .2rem 0; border-top: 1px solid #e2d9c9;
+#moves { position: relative; height: 9rem; overflow-y: auto; margin: 0; padding: .2rem 0; border-top: 1px solid #e2d9c9;
   border-bottom: 1px solid #e2d9c9; display: grid; grid-template-columns: 2.6rem 7rem 7rem; align-content: start;
   row-gap: .1rem; font-variant-numeric: tabular-nums; font-size: .92rem; }
 #moves .number { color: #777; text-align: right; padding-right: .5rem; }
