@@ -393,3 +393,16 @@ def test_the_address_keeps_the_line_the_ply_and_the_orientation(browser, serve):
     open_board(browser, broken)
     seen = wait_for(browser, lambda s: "move 1" in s["message"] and s["moves"] == [], message="the fallback")
     assert (seen["position"], seen["ply"]) == (START, 0)
+
+
+def test_on_a_non_loopback_bind_the_page_works_with_its_token_and_not_without(browser, serve):
+    board = serve("--host", "0.0.0.0", "--depth", "2")
+    local = board.url.replace("0.0.0.0", "127.0.0.1")
+    open_board(browser, local)
+    # The token of the page's address goes with its requests and its event streams.
+    wait_for(browser, lambda s: s["linesPosition"] == START and len(s["lines"]) == 2, message="the lines")
+    click_square(browser, "h1")
+    click_square(browser, "d3")
+    wait_for(browser, lambda s: s["ply"] == 1 and len(s["lines"]) == 2, message="the move and its lines")
+    browser.get(local.split("?")[0])
+    assert "needs the token" in browser.find_element(By.TAG_NAME, "body").text
