@@ -88,7 +88,10 @@ PAGE_SCRIPT = r"""
   function go(start, moves, ply) {
     ply = Math.max(0, Math.min(moves.length, ply));
     line = {start: start, moves: moves, ply: ply};
-    var mine = ++request;
+    var mine = ++request;  // also drops an answer still on its way
+    if (view && start === view.start && ply === view.ply && moves.join(',') === movesOf(view).join(',')) {
+      return Promise.resolve();  // the board shows it already: a step past either end
+    }
     return postJson('/api/view', line).then(function (answer) {
       if (mine === request) { render(answer); }
     }).catch(function (error) {
