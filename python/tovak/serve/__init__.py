@@ -4,10 +4,10 @@ Needs the ``web`` extra (``pip install "tovak[web]"``: Starlette and uvicorn).
 
 - :class:`BoardSettings` (:mod:`tovak.serve.settings`): the game the board
   opens with and the limits of its live analysis;
-- :func:`create_app` (:mod:`tovak.serve.app`): the board's web application: the page (the module's board, click to move, the
-  live engine lines, the evaluation graph, the move list, play against the
-  engine, loading and downloading games) and the JSON requests and event
-  streams behind it;
+- :func:`create_app` (:mod:`tovak.serve.app`): the board's web application:
+  the page (the module's board, click to move, the live engine lines, the
+  evaluation graph, the move list, play against the engine, loading and
+  downloading games) and the JSON requests and event streams behind it;
 - :func:`run_board_server` (:mod:`tovak.serve.server`): serves it on a bound
   socket until Ctrl-C, then stops every search it started;
 - :data:`MAX_SEARCHES`: the most search processes the server runs at once

@@ -511,7 +511,8 @@ PAGE_SCRIPT = r"""
     for (var index = 0; same && index < initial.scores.length && index < view.positions.length; index++) {
       var score = initial.scores[index];
       if (score !== null && !scores.has(view.positions[index])) { scores.set(view.positions[index], score); }
-      same = index < initial.moves.length && index < view.moves.length && initial.moves[index] === view.moves[index].move;
+      same = index < initial.moves.length && index < view.moves.length &&
+        initial.moves[index] === view.moves[index].move;
     }
   }
 
