@@ -18,7 +18,7 @@
 
 #include "core/color.h"
 #include "core/move.h"
-#include "core/move_list.h"
+#include "batch/legal_moves.h"
 #include "core/position.h"
 
 namespace tovak {
@@ -44,10 +44,20 @@ constexpr Move move_of_action(int action, Color viewer) {
 
 // Writes the PLANES_SIZE floats of `position` from `viewer`'s side.
 void write_planes(const Position& position, Color viewer, float* out);
+// Writes planes 0 and 1 only (the pieces), leaving the turn plane as it is.
+void write_piece_planes(const Position& position, Color viewer, float* out);
 
 // Writes the ACTION_COUNT bytes (0 or 1) of the mask: `moves` are the legal
 // moves of `position`'s side to move, marked when that side is `viewer`.
-void write_legal_mask(const Position& position, const MoveList& moves, Color viewer,
+void write_legal_mask(const Position& position, const LegalMoves& moves, Color viewer,
                       std::uint8_t* out);
+
+// The mask in rows of 64 bytes: row r holds the moves from the viewer's
+// square r. The rows that hold a 1 (bit r set), and the mask written only
+// in the rows of `rows`, the others left as they are: a mask that changes a
+// little is rewritten in the rows that can change.
+Bitboard mask_rows(const Position& position, const LegalMoves& moves, Color viewer);
+void write_mask_rows(const Position& position, const LegalMoves& moves, Color viewer,
+                     Bitboard rows, std::uint8_t* out);
 
 }  // namespace tovak

@@ -3,7 +3,6 @@
 #include <cassert>
 
 #include "batch/features.h"
-#include "batch/move_source.h"
 
 namespace tovak {
 
@@ -51,7 +50,7 @@ void Games::restart(std::size_t index) {
     game.terminated = game.truncated = false;
     collect_legal_moves(game.position, game.moves);
     for (int ply = 0; ply < config_.random_plies && !game.moves.empty(); ++ply) {
-        const Move move = game.moves[game.random.below(static_cast<std::uint32_t>(game.moves.size()))];
+        const Move move = random_move(game.moves, game.random);
         game.position.apply_legal_move(move);
         collect_legal_moves(game.position, game.moves);
     }
@@ -127,10 +126,8 @@ std::optional<StepError> Games::step(std::span<const std::int64_t> actions,
         }
         if (action < 0 || action >= static_cast<std::int64_t>(ACTION_COUNT))
             return StepError{StepErrorKind::OutOfRange, i, action, mover};
-        const Move move = move_of_action(static_cast<int>(action), mover);
-        bool legal = false;
-        for (const Move m : game.moves) legal |= m == move;
-        if (!legal) return StepError{StepErrorKind::IllegalMove, i, action, mover};
+        if (!game.moves.contains(move_of_action(static_cast<int>(action), mover)))
+            return StepError{StepErrorKind::IllegalMove, i, action, mover};
     }
     // 2. Play them, each thread its range of games, and write the state.
     for_all_games([&](std::size_t i) {
@@ -165,7 +162,7 @@ void Games::sample_actions(std::span<std::int64_t> out) {
             out[i] = 0;
             continue;
         }
-        const Move move = game.moves[game.random.below(static_cast<std::uint32_t>(game.moves.size()))];
+        const Move move = random_move(game.moves, game.random);
         out[i] = action_of(move, game.position.side_to_move);
     }
 }
@@ -180,16 +177,29 @@ void Games::set_position(std::size_t index, const Position& position) {
     game.report = Report{0, game.terminated, false};
 }
 
-void Games::write_state(const StateBuffers& out) const {
+void Games::write_state(const StateBuffers& out) {
     for (std::size_t i = 0; i < games_.size(); ++i) write_game(i, out);
 }
 
-void Games::write_game(std::size_t i, const StateBuffers& out) const {
-    const Game& game = games_[i];
+void Games::write_game(std::size_t i, const StateBuffers& out) {
+    Game& game = games_[i];
     const Color mover = game.position.side_to_move;
-    if (out.observation) write_planes(game.position, mover, out.observation + i * PLANES_SIZE);
-    if (out.legal_action_mask)
-        write_legal_mask(game.position, game.moves, mover, out.legal_action_mask + i * ACTION_COUNT);
+    if (out.observation) {
+        // The viewer is the side to move: the turn plane is all ones, always.
+        float* planes = out.observation + i * PLANES_SIZE;
+        if (out.kept && game.planes_written == planes) write_piece_planes(game.position, mover, planes);
+        else write_planes(game.position, mover, planes);
+        game.planes_written = planes;
+    }
+    if (out.legal_action_mask) {
+        std::uint8_t* mask = out.legal_action_mask + i * ACTION_COUNT;
+        const Bitboard rows_now = mask_rows(game.position, game.moves, mover);
+        const Bitboard rows =
+            out.kept && game.mask_written == mask ? rows_now | game.mask_rows : ~Bitboard{0};
+        write_mask_rows(game.position, game.moves, mover, rows, mask);
+        game.mask_written = mask;
+        game.mask_rows = rows_now;
+    }
     if (out.current_player) out.current_player[i] = static_cast<std::int8_t>(index_of(mover));
     if (out.rewards) {
         out.rewards[2 * i] = game.report.white_reward;

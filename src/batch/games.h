@@ -39,7 +39,7 @@
 #include "batch/step_error.h"
 #include "batch/thread_pool.h"
 #include "core/color.h"
-#include "core/move_list.h"
+#include "batch/legal_moves.h"
 #include "core/position.h"
 
 namespace tovak {
@@ -81,6 +81,11 @@ struct StateBuffers {
     std::uint8_t* terminated = nullptr;         // N, 0 or 1
     std::uint8_t* truncated = nullptr;          // N, 0 or 1
     std::int32_t* plies = nullptr;              // N
+    // The observation and mask buffers are the very ones the last call
+    // wrote, untouched since: only what can have changed is written (the
+    // pieces' planes; the mask rows of the pieces then and now). Leave it
+    // false for buffers that anything else may write into or reallocate.
+    bool kept = false;
 };
 
 class Games {
@@ -116,12 +121,13 @@ public:
     void sample_actions(std::span<std::int64_t> out);
 
     // Writes the current state (the last call's rewards and flags).
-    void write_state(const StateBuffers& out) const;
+    void write_state(const StateBuffers& out);
 
     const Position& position(std::size_t game) const { return games_[game].position; }
     int plies(std::size_t game) const { return games_[game].plies; }
-    // The legal moves of game `game`'s side to move, in the rules' order.
-    const MoveList& legal_moves(std::size_t game) const { return games_[game].moves; }
+    // The legal moves of game `game`'s side to move (legal_moves.h: in
+    // ascending (from, to) order, which is the order sample_actions counts in).
+    const LegalMoves& legal_moves(std::size_t game) const { return games_[game].moves; }
     // Whether game `game` has ended and waits for its reset.
     bool ended(std::size_t game) const { return games_[game].terminated || games_[game].truncated; }
     // The agent's colour in game `game`'s current episode (with an opponent).
@@ -148,14 +154,19 @@ private:
         Color agent = Color::White;
         std::uint32_t episode = 0;  // resets since seeding
         GameRandom random;
-        MoveList moves;  // legal moves of the side to move, kept with the position
+        // Where this game's planes and mask were last written, and the mask
+        // rows that may hold a 1 there (for StateBuffers::kept).
+        const float* planes_written = nullptr;
+        const std::uint8_t* mask_written = nullptr;
+        Bitboard mask_rows = ~Bitboard{0};
+        LegalMoves moves;  // of the side to move, kept with the position
     };
 
     void seed_all(std::uint64_t seed);
     void restart(std::size_t index);
     void play(Game& game, Move move);  // a legal move, with the end tests after it
     void advance(std::size_t index, std::int64_t action);
-    void write_game(std::size_t index, const StateBuffers& out) const;
+    void write_game(std::size_t index, const StateBuffers& out);
     template <typename PerGame>
     void for_all_games(PerGame per_game);
 

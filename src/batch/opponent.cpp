@@ -24,14 +24,14 @@ std::optional<Move> engine_choice(const Position& position, std::uint8_t depth) 
     return analysis.best->best_move;
 }
 
-Move opponent_move(const Opponent& opponent, const Position& position, const MoveList& moves,
+Move opponent_move(const Opponent& opponent, const Position& position, const LegalMoves& moves,
                    GameRandom& random) {
     if (opponent.kind == Opponent::Kind::Engine) {
         // The engine always answers a position with moves (its fallback is
-        // the first ordered move); the list's first move only guards that.
-        return engine_choice(position, opponent.depth).value_or(moves[0]);
+        // the first ordered move); the first legal move only guards that.
+        return engine_choice(position, opponent.depth).value_or(moves.nth(0));
     }
-    return moves[random.below(static_cast<std::uint32_t>(moves.size()))];
+    return random_move(moves, random);
 }
 
 }  // namespace tovak

@@ -6,7 +6,7 @@
 
 #include "batch/game_random.h"
 #include "core/move.h"
-#include "core/move_list.h"
+#include "batch/legal_moves.h"
 #include "core/position.h"
 
 namespace tovak {
@@ -21,7 +21,7 @@ struct Opponent {
 };
 
 // The opponent's move in `position`, whose legal moves are `moves` (not empty).
-Move opponent_move(const Opponent& opponent, const Position& position, const MoveList& moves,
+Move opponent_move(const Opponent& opponent, const Position& position, const LegalMoves& moves,
                    GameRandom& random);
 
 // The engine's choice at `depth`, exactly as the match's engine player makes

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "batch/features.h"
-#include "batch/move_source.h"
+#include "batch/legal_moves.h"
 #include "batch_reference_support.h"
 
 namespace tovak {
@@ -18,8 +18,13 @@ TEST(BatchFeatures, PlanesAndMaskMatchTheReferenceFromBothSides) {
     for (int game = 0; game < 40; ++game) {
         Position p = Position::initial();
         for (int ply = 0; ply < 120; ++ply) {
-            MoveList moves;
+            LegalMoves moves;
             collect_legal_moves(p, moves);
+            const std::vector<Move> listed = p.legal_moves();
+            ASSERT_EQ(moves.count, static_cast<int>(listed.size()));
+            for (int k = 1; k < moves.count; ++k)
+                ASSERT_LT(dense_index(moves.nth(k - 1)), dense_index(moves.nth(k)));
+            for (const Move m : listed) ASSERT_TRUE(moves.contains(m));
             for (Color viewer : {Color::White, Color::Black}) {
                 std::vector<float> planes(PLANES_SIZE);
                 write_planes(p, viewer, planes.data());
@@ -30,7 +35,7 @@ TEST(BatchFeatures, PlanesAndMaskMatchTheReferenceFromBothSides) {
             }
             ++positions;
             if (moves.empty()) break;
-            p.apply_legal_move(moves[random() % moves.size()]);
+            p.apply_legal_move(listed[random() % listed.size()]);
         }
     }
     EXPECT_GT(positions, 1000);
@@ -44,7 +49,7 @@ TEST(BatchFeatures, InitialPositionLooksTheSameToBothSides) {
     write_planes(initial, Color::White, white.data());
     write_planes(black_to_move, Color::Black, black.data());
     EXPECT_EQ(white, black);
-    MoveList white_moves, black_moves;
+    LegalMoves white_moves, black_moves;
     collect_legal_moves(initial, white_moves);
     collect_legal_moves(black_to_move, black_moves);
     std::vector<std::uint8_t> white_mask(ACTION_COUNT), black_mask(ACTION_COUNT);

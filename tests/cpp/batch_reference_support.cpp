@@ -1,5 +1,6 @@
 #include "batch_reference_support.h"
 
+#include <algorithm>
 #include <cassert>
 
 namespace tovak::batch_test {
@@ -13,10 +14,10 @@ State::State(std::size_t games)
       truncated(games),
       plies(games) {}
 
-StateBuffers State::buffers() {
+StateBuffers State::buffers(bool kept) {
     return StateBuffers{observation.data(), legal_action_mask.data(), current_player.data(),
                         rewards.data(),     terminated.data(),        truncated.data(),
-                        plies.data()};
+                        plies.data(),       kept};
 }
 
 namespace {
@@ -25,7 +26,10 @@ int seen_square(int square, Color viewer) {
     return viewer == Color::Black ? (7 - square / 8) * 8 + square % 8 : square;
 }
 
-Move chosen(const std::vector<Move>& moves, GameRandom& random) {
+// A random move as the batch draws it: the k-th in ascending (from, to) order.
+Move chosen(std::vector<Move> moves, GameRandom& random) {
+    std::sort(moves.begin(), moves.end(),
+              [](Move a, Move b) { return dense_index(a) < dense_index(b); });
     return moves[random.below(static_cast<std::uint32_t>(moves.size()))];
 }
 

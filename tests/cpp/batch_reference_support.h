@@ -23,7 +23,8 @@ struct State {
     std::vector<std::int32_t> plies;
 
     explicit State(std::size_t games);
-    StateBuffers buffers();
+    // kept: these buffers are the ones the last call wrote (StateBuffers::kept).
+    StateBuffers buffers(bool kept = false);
     friend bool operator==(const State&, const State&) = default;
 };
 
