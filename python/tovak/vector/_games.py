@@ -150,14 +150,17 @@ class Games:
 
     @property
     def num_games(self) -> int:
+        """How many games the batch holds."""
         return self._num_games
 
     @property
     def threads(self) -> int:
+        """How many threads share the work of each call (the caller's included)."""
         return self._games.threads
 
     @property
     def autoreset(self) -> AutoReset:
+        """What a step does with a game that has ended (see the class)."""
         return self._autoreset
 
     def reset(self, seed: int | None = None) -> GamesState:
