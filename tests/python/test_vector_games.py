@@ -352,3 +352,17 @@ def test_fast_features_refuse_bad_arguments(board, side, perspective, text):
         _batch.board_planes(board, side, perspective)
     with pytest.raises(ValueError, match=text):
         _batch.board_legal_mask(board, side, perspective)
+
+
+def test_the_stub_names_what_the_module_has():
+    # stubtest cannot read nanobind's functions, so the names are compared here.
+    import ast
+    import importlib.util
+    from pathlib import Path
+
+    stub = ast.parse(Path(importlib.util.find_spec("tovak._batch").origin).with_name("_batch.pyi").read_text())
+    functions = {node.name for node in stub.body if isinstance(node, ast.FunctionDef)}
+    (games,) = [node for node in stub.body if isinstance(node, ast.ClassDef)]
+    methods = {node.name for node in games.body if isinstance(node, ast.FunctionDef)} - {"__init__"}
+    assert functions | {"Games"} == {name for name in dir(_batch) if not name.startswith("_")}
+    assert methods == {name for name in dir(_batch.Games) if not name.startswith("_")} | {"__len__"}
