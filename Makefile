@@ -3,6 +3,7 @@
 #               installs log to build/logs/, each suite's output to build/test-logs/, and a
 #               summary of every suite closes the run (tools/run-suite, tools/test-summary)
 #   make bench  benchmarks
+#   make format the C++ sources of src/ rewritten in the checked-in style (.clang-format)
 #   make demo   a venv of its own, then the main job: an analysis and a self-play game with its HTML replay
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
@@ -14,9 +15,9 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_STAMP := build/.apt-updated
 
 .PRECIOUS: .venv/%/bin/python .venv/%/requirements.stamp
-.PHONY: demo test test-suites cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py clean
+.PHONY: demo test test-suites import-graph cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
 
-TEST_SUITES := cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
+TEST_SUITES := format-check import-graph cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
 TEST_SUMMARY := build/test-summary
 QUIETLY := tools/quietly
 RUN_SUITE := tools/run-suite
@@ -46,6 +47,9 @@ deps-cpp:
 deps-bench:
 	$(call apt_install,libbenchmark-dev)
 
+deps-format:
+	$(call apt_install,clang-format)
+
 # librsvg2-bin renders SVG for the picture tests; chromium and its driver run
 # the replay page in a real headless browser.
 deps-py:
@@ -63,6 +67,15 @@ cpp-test-asan: deps-cpp
 	$(QUIETLY) build/logs/asan-configure.log cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DTOVAK_SANITIZE=ON $(CMAKE_TEST_FLAGS)
 	$(QUIETLY) build/logs/asan-build.log cmake --build build/asan -j $(JOBS)
 	@$(RUN_SUITE) $@ ctest --test-dir build/asan --output-on-failure -j $(JOBS)
+
+# --- layout ---------------------------------------------------------------------
+# Every *.h and *.cpp under src/, whichever directory it is in, in the style
+# of .clang-format; make format applies it.
+format-check: deps-format
+	@$(RUN_SUITE) $@ tools/check-format
+
+format: deps-format
+	find src \( -name '*.h' -o -name '*.cpp' \) -print0 | xargs -0 clang-format -i
 
 # --- Python -------------------------------------------------------------------
 # One virtual environment per interpreter; the package is built and installed
@@ -104,6 +117,11 @@ py-test-assertions: .venv/assert/requirements.stamp deps-py
 	  ! grep -q -- -DNDEBUG build/py-assert/compile_commands.json || \
 	  { echo "py-test-assertions: the module was not built with assertions on"; exit 1; }
 	@PYTHONMALLOC=debug $(RUN_SUITE) $@ .venv/assert/bin/python -m pytest -q -p no:cacheprovider
+
+# The package's import graph: no cycle, no library module importing the
+# command line, no data-layer module importing a runner.
+import-graph:
+	@$(RUN_SUITE) $@ "$$(tools/find-python 3.12)" tools/import_graph.py python/tovak
 
 # --- fuzzing (clang + libFuzzer, a build of its own) -------------------------
 #   make fuzz-smoke   each target a few seconds on its checked-in corpus (part of make test)

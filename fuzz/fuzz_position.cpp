@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/movegen.h"
 #include "core/position.h"
 #include "fuzz_check.h"
 #include "fuzz_input.h"

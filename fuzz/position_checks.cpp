@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/movegen.h"
+#include "engine/move_counts.h"
 #include "fuzz_check.h"
 #include "core_reference_support.h"
 #include "core_reflection_support.h"
@@ -16,7 +17,7 @@ bool same_moves(const std::vector<Move>& a, const std::vector<Move>& b) { return
 
 void check_counts(const Position& p, Color side) {
     const reference::MoveCounts want = reference::count_moves(p, side);
-    const MoveCounts got = count_moves(p.pieces(side), p.pieces(opponent(side)));
+    const engine::MoveCounts got = engine::count_moves(p.pieces(side), p.pieces(opponent(side)));
     FUZZ_CHECK(got.moves == want.moves);
     FUZZ_CHECK(got.captures == want.captures);
     FUZZ_CHECK(got.immobile == want.immobile);
@@ -86,13 +87,16 @@ void check_position(const Position& p) {
     }
 
     // Each piece's destinations, which the search takes its moves from.
-    const SideMoves side_moves(p);
     std::array<Bitboard, 64> want_destinations{};
     for (const Move m : moves) want_destinations[m.from.index] |= bit_of(m.to.index);
-    for (Bitboard origins = own; origins;) {
-        const int from = pop_lowest_bit(origins);
-        FUZZ_CHECK(side_moves.destinations(from) == want_destinations[static_cast<std::size_t>(from)]);
-    }
+    Bitboard visited = 0;
+    FUZZ_CHECK(for_each_piece(own, [&](Square from, Bitboard destinations) {
+        FUZZ_CHECK((visited >> from.index) == 0);  // ascending
+        visited |= bit_of(from.index);
+        FUZZ_CHECK(destinations == want_destinations[from.index]);
+        return true;
+    }));
+    FUZZ_CHECK(visited == own);
 
     check_counts(p, Color::White);
     check_counts(p, Color::Black);
@@ -114,7 +118,7 @@ void check_reflect_set(std::uint64_t set, std::uint8_t file_twice, std::uint8_t 
     std::uint64_t want = 0;
     for (int sq = 0; sq < 64; ++sq) {
         if (!((set >> sq) & 1u)) continue;
-        if (const auto image = pivot.reflect(Square::from_index(sq))) want |= bit_of(image->index);
+        if (const auto image = reference::reflect(pivot, Square::from_index(sq))) want |= bit_of(image->index);
     }
     FUZZ_CHECK(reflect_set(set, pivot) == want);
 }

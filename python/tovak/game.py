@@ -24,7 +24,7 @@ from typing import Any
 
 from tovak_python import Position, parse_move_string
 
-from tovak.notation import from_text, to_text
+from tovak.notation import SQUARES, from_text, to_text
 from tovak.terms import Color, winner_sentence
 
 __all__ = ["FILE_FORMAT", "FILE_VERSION", "Game"]
@@ -188,8 +188,12 @@ class Game:
         # they are still where they were: draw them on the current pieces
         # with that side to move.
         mover = self._positions[-2].side_to_move()
-        pieces, _ = to_text(current).rsplit(" ", 1)
-        return from_text(f"{pieces} {mover}").svg_for_move(self._moves[-1])
+        drawn = Position.empty(mover)
+        for square in SQUARES:
+            owner = current.piece_at(square)
+            if owner is not None:
+                drawn.set_piece(owner, square)
+        return drawn.svg_for_move(self._moves[-1])
 
     def _repr_svg_(self) -> str:
         return self.svg()

@@ -18,7 +18,7 @@ from tovak_python import Position
 
 from tovak.terms import Color
 
-__all__ = ["SQUARES", "from_text", "square_index", "to_text"]
+__all__ = ["SQUARES", "canonical_fields", "from_text", "square_index", "to_text"]
 
 FILE_LETTERS = "abcdefgh"
 RANK_DIGITS = "12345678"
@@ -67,11 +67,20 @@ def to_text(position: Position) -> str:
     return f"W:{_join_squares(white)} B:{_join_squares(black)} {side}"
 
 
+def canonical_fields(text: str) -> tuple[str, str, Color]:
+    """The White squares, the Black squares and the side to move of a text in
+    canonical form, as :func:`to_text` writes it (``"a1,b1"``, ``"-"`` for
+    none). The text is not checked: this is the fast way to read the texts
+    the package wrote itself, such as a dataset's positions."""
+    white, black, side = text.split(" ")
+    return white[2:], black[2:], "white" if side == "w" else "black"
+
+
 def from_text(text: str) -> Position:
     """A new position from its text form.
 
     Field prefixes and squares may be written in either case, fields may be
-    separated by any run of blanks, and the side to move may be spelt out
+    separated by any run of blanks, and the side to move may be spelled out
     (``white``/``black``). A malformed text raises ``ValueError`` whose
     message names the field at fault.
     """

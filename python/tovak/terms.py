@@ -1,6 +1,6 @@
 """The game's shared vocabulary on the Python side.
 
-Every module of the package that names a colour, reports a finished game or
+Every module of the package that names a color, reports a finished game or
 reads an engine score takes these from here, so that each is defined once.
 """
 
@@ -8,10 +8,13 @@ from __future__ import annotations
 
 from typing import Literal
 
-__all__ = ["LOSS_SCORE", "Color", "legal_move_count", "opponent", "winner_sentence"]
+__all__ = ["COLORS", "LOSS_SCORE", "Color", "legal_move_count", "opponent", "winner_sentence"]
 
 Color = Literal["white", "black"]
 """A side of the game, as the module names it."""
+
+COLORS: tuple[Color, Color] = ("white", "black")
+"""Both sides, White first."""
 
 LOSS_SCORE = -100000
 """The engine's score, from the mover's point of view, of a side left without a legal move."""

@@ -61,8 +61,8 @@ Bitboard mask_rows(const Position& position, const LegalMoves& moves, Color view
 
 // Row r holds the destinations of the piece on the viewer's square r,
 // turned like the board: eight stores of eight bytes.
-void write_mask_rows(const Position& position, const LegalMoves& moves, Color viewer,
-                     Bitboard rows, std::uint8_t* out) {
+void write_mask_rows(const Position& position, const LegalMoves& moves, Color viewer, Bitboard rows,
+                     std::uint8_t* out) {
     const Bitboard marked = mask_rows(position, moves, viewer);
     const int mirror = rank_mirror(viewer);
     for (Bitboard rest = rows; rest;) {

@@ -16,9 +16,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "batch/legal_moves.h"
 #include "core/color.h"
 #include "core/move.h"
-#include "batch/legal_moves.h"
 #include "core/position.h"
 
 namespace tovak {
@@ -39,7 +39,8 @@ constexpr int action_of(Move m, Color viewer) {
 // The move of a number 0..4095 as `viewer` sees the board.
 constexpr Move move_of_action(int action, Color viewer) {
     const int mirror = rank_mirror(viewer);
-    return Move{Square::from_index((action >> 6) ^ mirror), Square::from_index((action & 63) ^ mirror)};
+    return Move{Square::from_index((action >> 6) ^ mirror),
+                Square::from_index((action & 63) ^ mirror)};
 }
 
 // Writes the PLANES_SIZE floats of `position` from `viewer`'s side.
@@ -57,7 +58,7 @@ void write_legal_mask(const Position& position, const LegalMoves& moves, Color v
 // in the rows of `rows`, the others left as they are: a mask that changes a
 // little is rewritten in the rows that can change.
 Bitboard mask_rows(const Position& position, const LegalMoves& moves, Color viewer);
-void write_mask_rows(const Position& position, const LegalMoves& moves, Color viewer,
-                     Bitboard rows, std::uint8_t* out);
+void write_mask_rows(const Position& position, const LegalMoves& moves, Color viewer, Bitboard rows,
+                     std::uint8_t* out);
 
 }  // namespace tovak

@@ -10,7 +10,7 @@
 namespace tovak {
 
 class GameRandom {
-public:
+  public:
     GameRandom() : GameRandom(0, 0) {}
     GameRandom(std::uint64_t seed, std::uint64_t game) {
         // Distinct (seed, game) pairs start distinct SplitMix64 streams: the
@@ -49,8 +49,10 @@ public:
 
     friend bool operator==(const GameRandom&, const GameRandom&) = default;
 
-private:
-    static constexpr std::uint64_t rotl(std::uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
+  private:
+    static constexpr std::uint64_t rotl(std::uint64_t x, int k) {
+        return (x << k) | (x >> (64 - k));
+    }
     static constexpr std::uint64_t splitmix(std::uint64_t z) {
         z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
         z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;

@@ -56,8 +56,12 @@ void Games::restart(std::size_t index) {
     }
     if (config_.opponent) {
         switch (config_.agent_color) {
-            case AgentColor::White: game.agent = Color::White; break;
-            case AgentColor::Black: game.agent = Color::Black; break;
+            case AgentColor::White:
+                game.agent = Color::White;
+                break;
+            case AgentColor::Black:
+                game.agent = Color::Black;
+                break;
             case AgentColor::Alternate:
                 game.agent = (index + game.episode) % 2 == 0 ? Color::White : Color::Black;
                 break;
@@ -187,8 +191,10 @@ void Games::write_game(std::size_t i, const StateBuffers& out) {
     if (out.observation) {
         // The viewer is the side to move: the turn plane is all ones, always.
         float* planes = out.observation + i * PLANES_SIZE;
-        if (out.kept && game.planes_written == planes) write_piece_planes(game.position, mover, planes);
-        else write_planes(game.position, mover, planes);
+        if (out.kept && game.planes_written == planes)
+            write_piece_planes(game.position, mover, planes);
+        else
+            write_planes(game.position, mover, planes);
         game.planes_written = planes;
     }
     if (out.legal_action_mask) {

@@ -35,11 +35,11 @@
 
 #include "batch/autoreset.h"
 #include "batch/game_random.h"
+#include "batch/legal_moves.h"
 #include "batch/opponent.h"
 #include "batch/step_error.h"
 #include "batch/thread_pool.h"
 #include "core/color.h"
-#include "batch/legal_moves.h"
 #include "core/position.h"
 
 namespace tovak {
@@ -62,11 +62,11 @@ struct GamesConfig {
 };
 
 enum class ConfigError : std::uint8_t {
-    NoGames,           // num_games is 0
-    NoThreads,         // threads is 0
-    NegativeOpening,   // random_plies < 0
-    NoPlyAllowed,      // max_plies < 1
-    EngineDepthZero,   // an engine opponent of depth 0
+    NoGames,          // num_games is 0
+    NoThreads,        // threads is 0
+    NegativeOpening,  // random_plies < 0
+    NoPlyAllowed,     // max_plies < 1
+    EngineDepthZero,  // an engine opponent of depth 0
 };
 // None when `config` is valid.
 std::optional<ConfigError> check(const GamesConfig& config);
@@ -74,7 +74,7 @@ std::optional<ConfigError> check(const GamesConfig& config);
 // Where a call writes the state of all games, row i for game i. A null
 // pointer leaves that field unwritten.
 struct StateBuffers {
-    float* observation = nullptr;              // N x PLANES_SIZE (N x 3 x 8 x 8)
+    float* observation = nullptr;               // N x PLANES_SIZE (N x 3 x 8 x 8)
     std::uint8_t* legal_action_mask = nullptr;  // N x ACTION_COUNT, 0 or 1
     std::int8_t* current_player = nullptr;      // N: 0 White, 1 Black
     float* rewards = nullptr;                   // N x 2: White's, Black's
@@ -89,7 +89,7 @@ struct StateBuffers {
 };
 
 class Games {
-public:
+  public:
     // `config` must pass check(). Seeds the generators with config.seed,
     // resets every game and starts the worker threads.
     explicit Games(const GamesConfig& config);
@@ -138,7 +138,7 @@ public:
     // and its flags those of the position (terminated without a move).
     void set_position(std::size_t game, const Position& position);
 
-private:
+  private:
     // What the last call reported for a game.
     struct Report {
         std::int8_t white_reward = 0;  // Black's is its negation

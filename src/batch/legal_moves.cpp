@@ -2,17 +2,17 @@
 
 #include <cassert>
 
-#include "core/movegen.h"
+#include "engine/side_moves.h"
 
 namespace tovak {
 
 void collect_legal_moves(const Position& position, LegalMoves& out) {
-    const SideMoves moves(position);
+    const engine::SideMoves moves(position);
     out.own = moves.own();
     out.count = moves.counts().moves;
     for (Bitboard rest = out.own; rest;) {
-        const int from = pop_lowest_bit(rest);
-        out.destinations[from] = moves.destinations(from);
+        const Square from = pop_lowest_square(rest);
+        out.destinations[from.index] = moves.destinations(from);
     }
 }
 

@@ -19,7 +19,8 @@ constexpr engine::Duration NO_TIME_LIMIT{
 }  // namespace
 
 std::optional<Move> engine_choice(const Position& position, std::uint8_t depth) {
-    const engine::AnalysisResult analysis = engine::analyze_iterative(position, depth, NO_TIME_LIMIT);
+    const engine::AnalysisResult analysis =
+        engine::analyze_iterative(position, depth, NO_TIME_LIMIT);
     if (!analysis.best) return std::nullopt;
     return analysis.best->best_move;
 }

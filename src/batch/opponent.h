@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "batch/game_random.h"
-#include "core/move.h"
 #include "batch/legal_moves.h"
+#include "core/move.h"
 #include "core/position.h"
 
 namespace tovak {

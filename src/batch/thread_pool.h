@@ -28,7 +28,7 @@ constexpr PartRange part_range(std::size_t count, unsigned parts, unsigned part)
 }
 
 class ThreadPool {
-public:
+  public:
     // threads >= 1: the caller and threads - 1 workers, started now.
     explicit ThreadPool(unsigned threads);
     ThreadPool(const ThreadPool&) = delete;
@@ -44,7 +44,7 @@ public:
                    &task);
     }
 
-private:
+  private:
     using Erased = void (*)(void*, unsigned);
     void run_erased(Erased function, void* context);
     void work(std::stop_token stop, unsigned part);

@@ -27,9 +27,12 @@ std::optional<Position> position_from_diagram(std::string_view diagram, Color si
     Bitboard black = 0;
     for (int square = 0; square < 64; ++square) {
         const char cell = diagram[cell_offset(square & 7, square >> 3)];
-        if (cell == 'W') white |= Bitboard{1} << square;
-        else if (cell == 'B') black |= Bitboard{1} << square;
-        else if (cell != '.') return std::nullopt;
+        if (cell == 'W')
+            white |= Bitboard{1} << square;
+        else if (cell == 'B')
+            black |= Bitboard{1} << square;
+        else if (cell != '.')
+            return std::nullopt;
     }
     Position position = Position::empty(side_to_move);
     position.sets[0] = white;

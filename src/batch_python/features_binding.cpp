@@ -10,8 +10,8 @@
 
 #include "batch/features.h"
 #include "batch/legal_moves.h"
-#include "batch_python/board_diagram.h"
 #include "batch_python/bindings.h"
+#include "batch_python/board_diagram.h"
 
 namespace tovak::py_batch {
 

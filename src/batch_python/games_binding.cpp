@@ -39,10 +39,12 @@ std::optional<Opponent> opponent_argument(std::optional<std::string_view> kind, 
     if (*kind == "random") return Opponent{Opponent::Kind::Random, 1};
     if (*kind == "engine") {
         if (depth < 1 || depth > 255)
-            throw nb::value_error(("engine depth must be from 1 to 255, got " + std::to_string(depth)).c_str());
+            throw nb::value_error(
+                ("engine depth must be from 1 to 255, got " + std::to_string(depth)).c_str());
         return Opponent{Opponent::Kind::Engine, static_cast<std::uint8_t>(depth)};
     }
-    throw nb::value_error(("opponent must be 'random' or 'engine', got '" + std::string(*kind) + "'").c_str());
+    throw nb::value_error(
+        ("opponent must be 'random' or 'engine', got '" + std::string(*kind) + "'").c_str());
 }
 
 AgentColor agent_color_argument(std::string_view name) {
@@ -50,7 +52,8 @@ AgentColor agent_color_argument(std::string_view name) {
     if (name == "black") return AgentColor::Black;
     if (name == "alternate") return AgentColor::Alternate;
     throw nb::value_error(
-        ("agent_color must be 'white', 'black' or 'alternate', got '" + std::string(name) + "'").c_str());
+        ("agent_color must be 'white', 'black' or 'alternate', got '" + std::string(name) + "'")
+            .c_str());
 }
 
 Position position_of_sets(std::uint64_t white, std::uint64_t black, nb::handle side) {
@@ -63,16 +66,15 @@ Position position_of_sets(std::uint64_t white, std::uint64_t black, nb::handle s
 }
 
 class PyGames {
-public:
+  public:
     PyGames(std::size_t num_games, unsigned threads, std::uint64_t seed, std::uint64_t start_white,
             std::uint64_t start_black, nb::handle start_side, int random_plies, int max_plies,
             std::string_view autoreset, std::optional<std::string_view> opponent,
             int opponent_depth, std::string_view agent_color)
-        : games_(checked(GamesConfig{num_games, threads, seed,
-                                     position_of_sets(start_white, start_black, start_side),
-                                     random_plies, max_plies, autoreset_argument(autoreset),
-                                     opponent_argument(opponent, opponent_depth),
-                                     agent_color_argument(agent_color)})),
+        : games_(checked(GamesConfig{
+              num_games, threads, seed, position_of_sets(start_white, start_black, start_side),
+              random_plies, max_plies, autoreset_argument(autoreset),
+              opponent_argument(opponent, opponent_depth), agent_color_argument(agent_color)})),
           observation_(num_games * PLANES_SIZE),
           mask_(num_games * ACTION_COUNT),
           current_player_(num_games),
@@ -100,7 +102,8 @@ public:
         // Copied under the interpreter lock: another thread may change the
         // caller's array while this one steps without it.
         const std::vector<std::int64_t> chosen(actions.data(), actions.data() + actions.shape(0));
-        const std::optional<StepError> error = locked([&] { return games_->step(chosen, buffers(true)); });
+        const std::optional<StepError> error =
+            locked([&] { return games_->step(chosen, buffers(true)); });
         if (error) throw nb::value_error(message(*error, games_->size()).c_str());
     }
 
@@ -148,15 +151,20 @@ public:
             view<const std::int32_t>(plies_.data(), {n}, self));
     }
 
-private:
+  private:
     static std::unique_ptr<Games> checked(const GamesConfig& config) {
         if (const auto error = check(config)) {
             switch (*error) {
-                case ConfigError::NoGames: throw nb::value_error("num_games must be at least 1");
-                case ConfigError::NoThreads: throw nb::value_error("threads must be at least 1");
-                case ConfigError::NegativeOpening: throw nb::value_error("random_plies must be at least 0");
-                case ConfigError::NoPlyAllowed: throw nb::value_error("max_plies must be at least 1");
-                case ConfigError::EngineDepthZero: throw nb::value_error("engine depth must be from 1 to 255");
+                case ConfigError::NoGames:
+                    throw nb::value_error("num_games must be at least 1");
+                case ConfigError::NoThreads:
+                    throw nb::value_error("threads must be at least 1");
+                case ConfigError::NegativeOpening:
+                    throw nb::value_error("random_plies must be at least 0");
+                case ConfigError::NoPlyAllowed:
+                    throw nb::value_error("max_plies must be at least 1");
+                case ConfigError::EngineDepthZero:
+                    throw nb::value_error("engine depth must be from 1 to 255");
             }
         }
         return std::make_unique<Games>(config);
@@ -178,20 +186,22 @@ private:
     }
     void check_length(std::size_t length, const char* what) const {
         if (length != games_->size())
-            throw nb::value_error((std::string(what) + ": expected " + std::to_string(games_->size()) +
-                                   " entries, one per game, got " + std::to_string(length))
+            throw nb::value_error((std::string(what) + ": expected " +
+                                   std::to_string(games_->size()) + " entries, one per game, got " +
+                                   std::to_string(length))
                                       .c_str());
     }
 
     // kept: the buffers are this object's own, which nothing else writes.
     StateBuffers buffers(bool kept) {
-        return StateBuffers{observation_.data(), mask_.data(),      current_player_.data(),
-                            rewards_.data(),     terminated_.data(), truncated_.data(),
-                            plies_.data(),       kept};
+        return StateBuffers{
+            observation_.data(), mask_.data(),      current_player_.data(), rewards_.data(),
+            terminated_.data(),  truncated_.data(), plies_.data(),          kept};
     }
 
     template <typename T>
-    static nb::ndarray<nb::numpy, T> view(T* data, std::initializer_list<std::size_t> shape, nb::handle owner) {
+    static nb::ndarray<nb::numpy, T> view(T* data, std::initializer_list<std::size_t> shape,
+                                          nb::handle owner) {
         return nb::ndarray<nb::numpy, T>(data, shape, owner);
     }
 
@@ -218,12 +228,13 @@ private:
 
 void bind_games(nb::module_& module) {
     nb::class_<PyGames>(module, "Games")
-        .def(nb::init<std::size_t, unsigned, std::uint64_t, std::uint64_t, std::uint64_t, nb::handle, int,
-                      int, std::string_view, std::optional<std::string_view>, int, std::string_view>(),
+        .def(nb::init<std::size_t, unsigned, std::uint64_t, std::uint64_t, std::uint64_t,
+                      nb::handle, int, int, std::string_view, std::optional<std::string_view>, int,
+                      std::string_view>(),
              nb::arg("num_games"), nb::arg("threads"), nb::arg("seed"), nb::arg("start_white"),
-             nb::arg("start_black"), nb::arg("start_side"), nb::arg("random_plies"), nb::arg("max_plies"),
-             nb::arg("autoreset"), nb::arg("opponent").none(), nb::arg("opponent_depth"),
-             nb::arg("agent_color"))
+             nb::arg("start_black"), nb::arg("start_side"), nb::arg("random_plies"),
+             nb::arg("max_plies"), nb::arg("autoreset"), nb::arg("opponent").none(),
+             nb::arg("opponent_depth"), nb::arg("agent_color"))
         .def("__len__", &PyGames::size)
         .def_prop_ro("threads", &PyGames::threads)
         .def("reset", &PyGames::reset, nb::arg("seed").none())
@@ -232,8 +243,8 @@ void bind_games(nb::module_& module) {
         .def("sample_actions", &PyGames::sample_actions)
         .def("agent_colors", &PyGames::agent_colors)
         .def("position_sets", &PyGames::position_sets, nb::arg("game"))
-        .def("set_position", &PyGames::set_position, nb::arg("game"), nb::arg("white"), nb::arg("black"),
-             nb::arg("side_to_move"))
+        .def("set_position", &PyGames::set_position, nb::arg("game"), nb::arg("white"),
+             nb::arg("black"), nb::arg("side_to_move"))
         .def("views", [](nb::handle self) { return nb::cast<PyGames&>(self).views(self); });
 }
 

@@ -15,9 +15,9 @@ Color color_argument(nb::handle value, std::string_view what) {
         if (text == "white") return Color::White;
         if (text == "black") return Color::Black;
     }
-    throw nb::value_error((std::string(what) + " must be 'white' or 'black', got " +
-                           nb::repr(value).c_str())
-                              .c_str());
+    throw nb::value_error(
+        (std::string(what) + " must be 'white' or 'black', got " + nb::repr(value).c_str())
+            .c_str());
 }
 
 }  // namespace tovak::py_batch

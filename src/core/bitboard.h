@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdint>
 
+#include "core/square.h"
+
 namespace tovak {
 
 using Bitboard = std::uint64_t;
@@ -17,17 +19,11 @@ constexpr int pop_lowest_bit(Bitboard& b) {
     return i;
 }
 constexpr Bitboard bit_of(int index) { return Bitboard{1} << index; }
+constexpr Bitboard bit_of(Square s) { return Bitboard{1} << s.index; }
+// The lowest square of a non-empty set, taken out of it.
+constexpr Square pop_lowest_square(Bitboard& b) { return Square::from_index(pop_lowest_bit(b)); }
 
 constexpr Bitboard FILE_A = 0x0101010101010101ULL;
 constexpr Bitboard RANK_1 = 0x00000000000000ffULL;
-
-// Squares whose file is at least `f` (0..7).
-constexpr Bitboard files_from(int f) {
-    Bitboard m = 0;
-    for (int x = f; x < 8; ++x) m |= FILE_A << x;
-    return m;
-}
-static_assert(files_from(0) == ~Bitboard{0});
-static_assert(files_from(7) == FILE_A << 7);
 
 }  // namespace tovak

@@ -11,7 +11,7 @@ template <typename T, typename E>
 class Expected {
     static_assert(std::is_trivially_copyable_v<T> && std::is_enum_v<E>);
 
-public:
+  public:
     constexpr Expected(T value) : value_(value), ok_(true) {}
     constexpr Expected(E error) : error_(error), ok_(false) {}
 
@@ -27,7 +27,7 @@ public:
         return error_;
     }
 
-private:
+  private:
     T value_{};
     E error_{};
     bool ok_;

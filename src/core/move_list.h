@@ -14,7 +14,7 @@ namespace tovak {
 constexpr std::size_t MAX_MOVES = 1024;
 
 class MoveList {
-public:
+  public:
     // The storage is left uninitialised: only entries below size() are ever
     // read, and zero-filling 2 KB at every node of a search costs more than
     // generating the moves.
@@ -34,9 +34,6 @@ public:
         assert(n <= MAX_MOVES);
         size_ = n;
     }
-    void truncate(std::size_t n) {
-        if (n < size_) size_ = n;
-    }
     Move& operator[](std::size_t i) { return moves_[i]; }
     const Move& operator[](std::size_t i) const { return moves_[i]; }
     Move* begin() { return moves_; }
@@ -44,7 +41,7 @@ public:
     const Move* begin() const { return moves_; }
     const Move* end() const { return moves_ + size_; }
 
-private:
+  private:
     union {
         Move moves_[MAX_MOVES];
     };

@@ -25,18 +25,10 @@ struct Pivot {
         return Square::from_coords(file_twice / 2, rank_twice / 2);
     }
 
-    constexpr std::optional<Square> reflect(Square s) const {
-        const auto f = static_cast<std::int8_t>(file_twice - s.file());
-        const auto r = static_cast<std::int8_t>(rank_twice - s.rank());
-        return Square::from_coords(f, r);
-    }
-
     // Pivots of two on-board squares have coordinates 0..14: a dense index 0..224.
     constexpr int dense_index() const { return file_twice * 15 + rank_twice; }
 
     friend constexpr bool operator==(Pivot, Pivot) = default;
 };
-
-constexpr int PIVOT_COUNT = 15 * 15;
 
 }  // namespace tovak

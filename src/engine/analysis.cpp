@@ -10,10 +10,11 @@
 namespace tovak::engine {
 
 template <typename Clock>
-AnalysisResult analyze(const Position& position, const std::uint8_t max_depth, const std::optional<Duration> budget,
-                       Clock& clock) {
+AnalysisResult analyze(const Position& position, const std::uint8_t max_depth,
+                       const std::optional<Duration> budget, Clock& clock) {
     // 1. The deadline: none without a budget, or when the budget overflows the clock.
-    const Deadline<Clock> deadline = budget ? Deadline<Clock>::after(clock, *budget) : Deadline<Clock>();
+    const Deadline<Clock> deadline =
+        budget ? Deadline<Clock>::after(clock, *budget) : Deadline<Clock>();
     // 2. One table and one record for every depth of this analysis.
     TranspositionTable table(TABLE_BUCKETS);
     AnalysisResult result;
@@ -34,7 +35,8 @@ AnalysisResult analyze(const Position& position, const std::uint8_t max_depth, c
         for (int d = 1; d <= max_depth; ++d) {
             const auto depth = static_cast<std::uint8_t>(d);
             // 5.1
-            std::optional<RootResult> found = best_move_with_table(position, depth, table, deadline, stats);
+            std::optional<RootResult> found =
+                best_move_with_table(position, depth, table, deadline, stats);
             // 5.2 Nothing found: keep the previous depth's line.
             if (!found) {
                 stats.timed_out = deadline.passed();
@@ -61,15 +63,18 @@ AnalysisResult analyze(const Position& position, const std::uint8_t max_depth, c
     return result;
 }
 
-template AnalysisResult analyze<SteadyClock>(const Position&, std::uint8_t, std::optional<Duration>, SteadyClock&);
-template AnalysisResult analyze<TickClock>(const Position&, std::uint8_t, std::optional<Duration>, TickClock&);
+template AnalysisResult analyze<SteadyClock>(const Position&, std::uint8_t, std::optional<Duration>,
+                                             SteadyClock&);
+template AnalysisResult analyze<TickClock>(const Position&, std::uint8_t, std::optional<Duration>,
+                                           TickClock&);
 
 std::optional<RootResult> best_move(const Position& position, const std::uint8_t depth) {
     SteadyClock clock;
     return analyze(position, depth, std::nullopt, clock).best;
 }
 
-AnalysisResult analyze_iterative(const Position& position, const std::uint8_t max_depth, const Duration budget) {
+AnalysisResult analyze_iterative(const Position& position, const std::uint8_t max_depth,
+                                 const Duration budget) {
     SteadyClock clock;
     return analyze(position, max_depth, budget, clock);
 }

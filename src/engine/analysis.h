@@ -32,7 +32,7 @@ AnalysisResult analyze_iterative(const Position& position, std::uint8_t max_dept
 // static score. The clock is read only when a budget is given. Built for
 // SteadyClock and TickClock.
 template <typename Clock>
-AnalysisResult analyze(const Position& position, std::uint8_t max_depth, std::optional<Duration> budget,
-                       Clock& clock);
+AnalysisResult analyze(const Position& position, std::uint8_t max_depth,
+                       std::optional<Duration> budget, Clock& clock);
 
 }  // namespace tovak::engine

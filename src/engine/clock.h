@@ -9,10 +9,9 @@
 
 #include <compare>
 #include <cstdint>
-#include <ctime>
 #include <optional>
 
-#include "engine/cycle_counter.h"
+#include "core/platform.h"
 
 namespace tovak::engine {
 
@@ -38,15 +37,16 @@ constexpr std::optional<Instant> add(Instant at, Duration span) {
     const std::uint64_t nanoseconds = std::uint64_t{at.nanoseconds} + span.nanoseconds;
     const std::uint64_t carry = nanoseconds / NANOSECONDS_PER_SECOND;
     std::uint64_t seconds = 0;
-    if (__builtin_add_overflow(at.seconds, span.seconds, &seconds)) return std::nullopt;
-    if (__builtin_add_overflow(seconds, carry, &seconds)) return std::nullopt;
+    if (platform::add_overflows(at.seconds, span.seconds, seconds)) return std::nullopt;
+    if (platform::add_overflows(seconds, carry, seconds)) return std::nullopt;
     return Instant{seconds, static_cast<std::uint32_t>(nanoseconds % NANOSECONDS_PER_SECOND)};
 }
 
 // How far `later` lies after `earlier`, in nanoseconds (as a double: only
 // used for estimates, and spans beyond 2^53 ns are centuries).
 constexpr double nanoseconds_between(Instant earlier, Instant later) {
-    return (static_cast<double>(later.seconds) - static_cast<double>(earlier.seconds)) * NANOSECONDS_PER_SECOND +
+    return (static_cast<double>(later.seconds) - static_cast<double>(earlier.seconds)) *
+               NANOSECONDS_PER_SECOND +
            (static_cast<double>(later.nanoseconds) - static_cast<double>(earlier.nanoseconds));
 }
 
@@ -55,9 +55,8 @@ constexpr double nanoseconds_between(Instant earlier, Instant later) {
 struct SteadyClock {
     static constexpr bool HAS_CYCLE_COUNTER = true;
     Instant now() const {
-        timespec t;
-        clock_gettime(CLOCK_MONOTONIC, &t);
-        return Instant{static_cast<std::uint64_t>(t.tv_sec), static_cast<std::uint32_t>(t.tv_nsec)};
+        const platform::MonotonicReading reading = platform::read_monotonic_clock();
+        return Instant{reading.seconds, reading.nanoseconds};
     }
 };
 
@@ -91,7 +90,7 @@ struct TickClock {
 // processor has no invariant cycle counter every test reads the clock.
 template <typename Clock>
 class Deadline {
-public:
+  public:
     // No deadline: never passes.
     Deadline() = default;
 
@@ -105,19 +104,18 @@ public:
         if constexpr (Clock::HAS_CYCLE_COUNTER) {
             // The counter read after the clock: a delay between the two can
             // only make the measured rate lower, that is, safer.
-            if (d.at_ && has_invariant_cycle_counter()) d.calibration_ = Calibration{start, read_cycle_counter(), 0};
+            if (d.at_ && platform::has_invariant_cycle_counter())
+                d.calibration_ = Calibration{start, platform::read_cycle_counter(), 0};
         }
         return d;
     }
-
-    bool present() const { return at_.has_value(); }
 
     bool passed() const {
         if (!at_) return false;
         std::uint64_t cycles = 0;
         if constexpr (Clock::HAS_CYCLE_COUNTER) {
             if (calibration_) {
-                cycles = read_cycle_counter();
+                cycles = platform::read_cycle_counter();
                 if (cycles < calibration_->quiet_until) return false;
             }
         }
@@ -129,7 +127,7 @@ public:
         return false;
     }
 
-private:
+  private:
     // The counter against the clock: where both stood when the deadline was
     // set, and the counter value before which the deadline is surely ahead.
     struct Calibration {
@@ -144,9 +142,11 @@ private:
             const double elapsed = nanoseconds_between(start, now);
             // A rate measured over too short a span is mostly noise.
             if (elapsed < MIN_CALIBRATION_NANOSECONDS || cycles <= start_cycles) return;
-            const double cycles_per_nanosecond = static_cast<double>(cycles - start_cycles) / elapsed;
+            const double cycles_per_nanosecond =
+                static_cast<double>(cycles - start_cycles) / elapsed;
             const double trusted = 0.5 * nanoseconds_between(now, deadline) * cycles_per_nanosecond;
-            quiet_until = cycles + static_cast<std::uint64_t>(trusted < MAX_QUIET_CYCLES ? trusted : MAX_QUIET_CYCLES);
+            quiet_until = cycles + static_cast<std::uint64_t>(
+                                       trusted < MAX_QUIET_CYCLES ? trusted : MAX_QUIET_CYCLES);
         }
     };
     static constexpr double MIN_CALIBRATION_NANOSECONDS = 100'000;  // 0.1 ms

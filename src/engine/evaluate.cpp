@@ -1,6 +1,7 @@
 #include "engine/evaluate.h"
 
 #include "core/bitboard.h"
+#include "engine/move_counts.h"
 
 namespace tovak::engine {
 namespace {
@@ -42,7 +43,8 @@ std::int32_t score_of(Bitboard own, Bitboard enemy, const MoveCounts& ours) {
     const MoveCounts theirs = count_moves(enemy, own);
     // 3. The weighted differences; centre distance and immobility count for
     //    the side that has less of them.
-    return PIECE_WEIGHT * (popcount(own) - popcount(enemy)) + MOBILITY_WEIGHT * (ours.moves - theirs.moves) +
+    return PIECE_WEIGHT * (popcount(own) - popcount(enemy)) +
+           MOBILITY_WEIGHT * (ours.moves - theirs.moves) +
            CAPTURE_WEIGHT * (ours.captures - theirs.captures) +
            CENTRE_WEIGHT * (centre_distance_sum(enemy) - centre_distance_sum(own)) +
            IMMOBILITY_WEIGHT * (theirs.immobile - ours.immobile);

@@ -8,20 +8,20 @@
 #include <cstdint>
 
 #include "core/move.h"
-#include "core/movegen.h"
 #include "core/position.h"
 #include "core/square.h"
+#include "engine/side_moves.h"
 
 namespace tovak::engine {
 
 // The score of a position whose side to move has no legal move, at any depth.
 constexpr std::int32_t LOSS_SCORE = -100000;
 
-constexpr std::int32_t PIECE_WEIGHT = 120;      // per piece of difference
-constexpr std::int32_t MOBILITY_WEIGHT = 12;    // per legal move of difference
-constexpr std::int32_t CAPTURE_WEIGHT = 35;     // per capturing move of difference
-constexpr std::int32_t CENTRE_WEIGHT = 3;       // per unit of summed centre distance, for the nearer side
-constexpr std::int32_t IMMOBILITY_WEIGHT = 8;   // per immobile piece, for the side with fewer
+constexpr std::int32_t PIECE_WEIGHT = 120;     // per piece of difference
+constexpr std::int32_t MOBILITY_WEIGHT = 12;   // per legal move of difference
+constexpr std::int32_t CAPTURE_WEIGHT = 35;    // per capturing move of difference
+constexpr std::int32_t CENTRE_WEIGHT = 3;      // per unit of summed centre distance, nearer side
+constexpr std::int32_t IMMOBILITY_WEIGHT = 8;  // per immobile piece, for the side with fewer
 
 // Distance of a square's centre from the board's centre in half squares along
 // each axis: |2 file - 7| + |2 rank - 7|, from 2 (d4, e4, d5, e5) to 14 (corners).
@@ -34,7 +34,8 @@ constexpr int centre_distance(Square s) {
 // How much nearer to the centre a move brings its piece.
 constexpr int centre_gain(Move m) { return centre_distance(m.from) - centre_distance(m.to); }
 // The largest: from a corner to a centre square.
-constexpr int MAX_CENTRE_GAIN = centre_distance(Square::from_index(0)) - centre_distance(Square::from_index(27));
+constexpr int MAX_CENTRE_GAIN =
+    centre_distance(Square::from_index(0)) - centre_distance(Square::from_index(27));
 static_assert(MAX_CENTRE_GAIN == 12);
 
 // The sum of the centre distances of the squares of a set.

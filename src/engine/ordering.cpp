@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "core/reflection.h"
+#include "engine/move_place.h"
+
 namespace tovak::engine {
 namespace {
 
@@ -14,8 +17,8 @@ constexpr ShapeScores make_shape_scores() {
     for (int from = 0; from < 64; ++from)
         for (int to = 0; to < 64; ++to)
             if (from != to)
-                table.scores[from][to] =
-                    static_cast<std::uint16_t>(move_shape_score(Square::from_index(from), Square::from_index(to)));
+                table.scores[from][to] = static_cast<std::uint16_t>(
+                    move_shape_score(Square::from_index(from), Square::from_index(to)));
     return table;
 }
 constexpr ShapeScores SHAPE_SCORES = make_shape_scores();
@@ -35,18 +38,21 @@ constexpr std::uint32_t CAPTURE_BIT = 1u << 11;
 constexpr unsigned SCORE_SHIFT = 12;
 constexpr std::uint32_t NO_MOVE_BITS = 1u << SCORE_SHIFT;  // equals the low bits of no key
 
-inline std::uint32_t move_bits(int from, int to) { return static_cast<std::uint32_t>(from << 6 | to); }
-inline std::uint32_t move_bits(Move m) { return move_bits(m.from.index, m.to.index); }
-inline std::uint32_t key_of(int from, int to, std::uint32_t capture_bit) {
-    return (capture_bit | SHAPE_SCORES.scores[from][to]) << SCORE_SHIFT | move_bits(from, to);
+inline std::uint32_t move_bits(Square from, Square to) {
+    return static_cast<std::uint32_t>(from.index << 6 | to.index);
+}
+inline std::uint32_t move_bits(Move m) { return move_bits(m.from, m.to); }
+inline std::uint32_t key_of(Square from, Square to, std::uint32_t capture_bit) {
+    return (capture_bit | SHAPE_SCORES.scores[from.index][to.index]) << SCORE_SHIFT |
+           move_bits(from, to);
 }
 inline Move move_of_key(std::uint32_t key) {
-    return Move{Square::from_index(static_cast<int>((key >> 6) & 63)), Square::from_index(static_cast<int>(key & 63))};
+    return Move{Square::from_index(static_cast<int>((key >> 6) & 63)),
+                Square::from_index(static_cast<int>(key & 63))};
 }
 inline std::uint32_t place_of_key(const FirstPairs& first_pairs, std::uint32_t key) {
-    const int from = static_cast<int>((key >> 6) & 63);
-    const int to = static_cast<int>(key & 63);
-    return move_place(first_pairs.lower(move_pivot_spread(from, to)), from, to);
+    const Move m = move_of_key(key);
+    return move_place(first_pairs.lower(move_pivot_spread(m.from, m.to)), m.from, m.to);
 }
 // The key with its place in the low bits instead: these keys order a whole list.
 inline std::uint32_t placed_key(const FirstPairs& first_pairs, std::uint32_t key) {
@@ -55,18 +61,19 @@ inline std::uint32_t placed_key(const FirstPairs& first_pairs, std::uint32_t key
 
 // Calls visit(key) for the side's moves that land in `landing`.
 template <typename Visit>
-inline void for_each_key(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, Visit&& visit) {
+inline void for_each_key(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit,
+                         Visit&& visit) {
     for (Bitboard origins = side.own(); origins;) {
-        const int from = pop_lowest_bit(origins);
+        const Square from = pop_lowest_square(origins);
         for (Bitboard targets = side.destinations(from) & landing; targets;)
-            visit(key_of(from, pop_lowest_bit(targets), capture_bit));
+            visit(key_of(from, pop_lowest_square(targets), capture_bit));
     }
 }
 
 // The keys of the side's moves that land in `landing`, the moves with low
 // bits `left_out` or `also_left_out` left out; returns how many.
-std::size_t lay_out_keys(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit, std::uint32_t left_out,
-                         std::uint32_t also_left_out, std::uint32_t* keys) {
+std::size_t lay_out_keys(const SideMoves& side, Bitboard landing, std::uint32_t capture_bit,
+                         std::uint32_t left_out, std::uint32_t also_left_out, std::uint32_t* keys) {
     std::size_t n = 0;
     for_each_key(side, landing, capture_bit, [&](std::uint32_t key) {
         keys[n] = key;
@@ -114,7 +121,8 @@ std::uint32_t take_best_key(std::uint32_t* keys, std::size_t& size, const FirstP
 
 // --- OrderedMoves -------------------------------------------------------------
 
-OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(us), first_pairs_(us.own()) {
+OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint)
+    : us_(us), first_pairs_(us.own()) {
     // A hint that is not a legal move matches nothing.
     if (hint && us.is_move(*hint)) {
         hint_ = hint;
@@ -122,18 +130,6 @@ OrderedMoves::OrderedMoves(const SideMoves& us, std::optional<Move> hint) : us_(
     } else {
         start_stage(Stage::Captures);
     }
-}
-
-std::size_t OrderedMoves::remaining() const {
-    const MoveCounts& counts = us_.counts();
-    const bool hint_is_capture = hint_ && (us_.enemy() & bit_of(hint_->to.index));
-    switch (stage_) {
-        case Stage::Hint: return static_cast<std::size_t>(counts.moves);
-        case Stage::Captures:
-            return size_ + static_cast<std::size_t>(counts.moves - counts.captures) - (hint_ && !hint_is_capture);
-        case Stage::QuietMoves: return size_;
-    }
-    return 0;
 }
 
 Bitboard OrderedMoves::stage_landing() const {
@@ -144,8 +140,9 @@ void OrderedMoves::start_stage(Stage stage) {
     stage_ = stage;
     const MoveCounts& counts = us_.counts();
     const bool captures = stage == Stage::Captures;
-    const bool hint_in_stage = hint_ && ((us_.enemy() & bit_of(hint_->to.index)) != 0) == captures;
-    size_ = static_cast<std::size_t>(captures ? counts.captures : counts.moves - counts.captures) - hint_in_stage;
+    const bool hint_in_stage = hint_ && ((us_.enemy() & bit_of(hint_->to)) != 0) == captures;
+    size_ = static_cast<std::size_t>(captures ? counts.captures : counts.moves - counts.captures) -
+            hint_in_stage;
     picks_ = 0;
 }
 
@@ -156,15 +153,17 @@ Move OrderedMoves::take_best() {
     if (picks_ == 0) {
         // The best move in one pass over the stage's moves.
         for_each_key(us_, stage_landing(), capture_bit, [&](std::uint32_t key) {
-            if ((key & (NO_MOVE_BITS - 1)) != hint_bits && comes_before(first_pairs_, key, best)) best = key;
+            if ((key & (NO_MOVE_BITS - 1)) != hint_bits && comes_before(first_pairs_, key, best))
+                best = key;
         });
         first_key_ = best;
         --size_;
     } else {
         // A second move is wanted: the keys of the rest are laid out once.
         if (picks_ == 1) {
-            [[maybe_unused]] const std::size_t n = lay_out_keys(us_, stage_landing(), capture_bit, hint_bits,
-                                                                first_key_ & (NO_MOVE_BITS - 1), keys_);
+            [[maybe_unused]] const std::size_t n =
+                lay_out_keys(us_, stage_landing(), capture_bit, hint_bits,
+                             first_key_ & (NO_MOVE_BITS - 1), keys_);
             assert(n == size_);
         }
         best = take_best_key(keys_, size_, first_pairs_);
@@ -196,7 +195,7 @@ void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& o
     // A hint that is a legal capture leads; the best of the other captures
     // fill the list, their keys kept in order while the captures are visited.
     out.clear();
-    const bool hint_leads = hint && (us.enemy() & bit_of(hint->to.index)) && us.is_move(*hint);
+    const bool hint_leads = hint && (us.enemy() & bit_of(hint->to)) && us.is_move(*hint);
     if (hint_leads) out.push_back(*hint);
     const std::uint32_t left_out = hint_leads ? move_bits(*hint) : NO_MOVE_BITS;
     const std::size_t room = MAX_CAPTURES - out.size();
@@ -205,9 +204,9 @@ void capture_moves(const SideMoves& us, std::optional<Move> hint, CaptureList& o
     std::uint32_t best[MAX_CAPTURES];
     std::size_t kept = 0;
     for (Bitboard origins = us.own(); origins;) {
-        const int from = pop_lowest_bit(origins);
+        const Square from = pop_lowest_square(origins);
         for (Bitboard targets = us.destinations(from) & us.enemy(); targets;) {
-            const std::uint32_t key = key_of(from, pop_lowest_bit(targets), CAPTURE_BIT);
+            const std::uint32_t key = key_of(from, pop_lowest_square(targets), CAPTURE_BIT);
             if ((key & (NO_MOVE_BITS - 1)) == left_out) continue;
             if (kept == room && !before(key, best[kept - 1])) continue;
             std::size_t i = kept < room ? kept++ : kept - 1;

@@ -12,14 +12,13 @@
 
 #include "core/move.h"
 #include "core/move_list.h"
+#include "core/pivot_set.h"
 #include "core/position.h"
 #include "engine/evaluate.h"
-#include "core/movegen.h"
+#include "engine/side_moves.h"
 
 namespace tovak::engine {
 
-constexpr std::int32_t HINT_BONUS = 1000000;     // the move equals the hint move
-constexpr std::int32_t CAPTURE_BONUS = 100000;   // the destination holds a piece
 constexpr std::int32_t STEP_WEIGHT = 100;        // per file step plus rank step
 constexpr std::int32_t CENTRE_GAIN_WEIGHT = 10;  // per unit of centre gain
 constexpr std::size_t MAX_CAPTURES = 4;          // longest list capture_moves gives
@@ -28,25 +27,17 @@ constexpr std::size_t MAX_CAPTURES = 4;          // longest list capture_moves g
 // in file plus rank steps and its centre gain. For from != to it lies in
 // 80..1400 (each step changes the centre distance by at most 2).
 constexpr std::int32_t move_shape_score(Square from, Square to) {
-    const int file_steps = from.file() > to.file() ? from.file() - to.file() : to.file() - from.file();
-    const int rank_steps = from.rank() > to.rank() ? from.rank() - to.rank() : to.rank() - from.rank();
-    return STEP_WEIGHT * (file_steps + rank_steps) + CENTRE_GAIN_WEIGHT * centre_gain(Move{from, to});
-}
-
-// The ordering score of the move from -> to. Reads only the occupancy sets:
-// a piece of either colour on `to` earns the capture bonus, so any capture
-// outranks any quiet move, and the hint outranks everything.
-inline std::int32_t move_ordering_score(const Position& position, Square from, Square to,
-                                        std::optional<Move> hint) {
-    std::int32_t score = move_shape_score(from, to);
-    if (hint && *hint == Move{from, to}) score += HINT_BONUS;
-    if (position.occupied() & bit_of(to.index)) score += CAPTURE_BONUS;
-    return score;
+    const int file_steps =
+        from.file() > to.file() ? from.file() - to.file() : to.file() - from.file();
+    const int rank_steps =
+        from.rank() > to.rank() ? from.rank() - to.rank() : to.rank() - from.rank();
+    return STEP_WEIGHT * (file_steps + rank_steps) +
+           CENTRE_GAIN_WEIGHT * centre_gain(Move{from, to});
 }
 
 // At most MAX_CAPTURES moves, on the stack.
 class CaptureList {
-public:
+  public:
     void push_back(Move m) {
         assert(size_ < MAX_CAPTURES);
         moves_[size_++] = m;
@@ -58,7 +49,7 @@ public:
     const Move* begin() const { return moves_; }
     const Move* end() const { return moves_ + size_; }
 
-private:
+  private:
     Move moves_[MAX_CAPTURES];
     std::size_t size_ = 0;
 };
@@ -73,7 +64,7 @@ private:
 // are found by scanning for the best key, and a stage that is asked for more
 // sorts the rest once, placed.
 class OrderedMoves {
-public:
+  public:
     // Moves of a stage found by scanning before the rest is sorted.
     static constexpr int SCANNED_PICKS = 4;
 
@@ -94,10 +85,7 @@ public:
         return picks_ < SCANNED_PICKS ? take_best() : take_from_sorted();
     }
 
-    // Moves not yet handed out.
-    std::size_t remaining() const;
-
-private:
+  private:
     enum class Stage : std::uint8_t {
         Hint,        // the hint is next
         Captures,    // handing out captures
@@ -119,7 +107,8 @@ private:
     std::uint32_t keys_[MAX_MOVES];  // its keys not yet handed out, once laid out
     std::size_t size_ = 0;           // moves of the stage not yet handed out
     int picks_ = 0;                  // moves handed out from the current stage
-    std::uint32_t first_key_ = 0;    // the key of the stage's first move, left out when the rest is laid out
+    // The key of the stage's first move, left out when the rest is laid out.
+    std::uint32_t first_key_ = 0;
 };
 
 // Every legal move of the position, best first.

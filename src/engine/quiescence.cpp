@@ -9,8 +9,9 @@ namespace tovak::engine {
 namespace {
 
 template <typename Clock>
-std::optional<std::int32_t> quiescence_node(const Position& position, const SideMoves* known, std::int32_t alpha,
-                                            std::int32_t beta, std::uint8_t ply, TranspositionTable& table,
+std::optional<std::int32_t> quiescence_node(const Position& position, const SideMoves* known,
+                                            std::int32_t alpha, std::int32_t beta, std::uint8_t ply,
+                                            TranspositionTable& table,
                                             const Deadline<Clock>& deadline, SearchStats& stats);
 
 // What the table told a node that it did not answer: the window, possibly
@@ -23,10 +24,11 @@ struct Probed {
 
 // Steps 4 to 10 of a node, with the side to move's moves laid out.
 template <typename Clock>
-std::optional<std::int32_t> search_captures(const Position& position, const SideMoves& us, const std::int32_t alpha,
-                                            const std::int32_t beta, const Probed probed, const std::uint8_t ply,
-                                            TranspositionTable& table, const Deadline<Clock>& deadline,
-                                            SearchStats& stats) {
+std::optional<std::int32_t> search_captures(const Position& position, const SideMoves& us,
+                                            const std::int32_t alpha, const std::int32_t beta,
+                                            const Probed probed, const std::uint8_t ply,
+                                            TranspositionTable& table,
+                                            const Deadline<Clock>& deadline, SearchStats& stats) {
     const std::int32_t a = probed.a;
     const std::int32_t b = probed.b;
     const std::optional<Move> hint = probed.hint;
@@ -53,7 +55,8 @@ std::optional<std::int32_t> search_captures(const Position& position, const Side
     //    when not even the largest centre gain lifts a capture past the
     //    pruning test, every capture of the list is skipped at 9.2 after its
     //    deadline test at 9.1, so the list is only counted, not built.
-    const bool all_pruned = stand_pat + DELTA_MARGIN + PRUNING_CENTRE_WEIGHT * MAX_CENTRE_GAIN <= best;
+    const bool all_pruned =
+        stand_pat + DELTA_MARGIN + PRUNING_CENTRE_WEIGHT * MAX_CENTRE_GAIN <= best;
     CaptureList captures;
     if (us.counts().captures > 0 && !all_pruned) capture_moves(us, hint, captures);
     if (all_pruned) {
@@ -68,13 +71,14 @@ std::optional<std::int32_t> search_captures(const Position& position, const Side
         // 9.1 Deadline.
         if (deadline.passed()) return std::nullopt;
         // 9.2 A capture that cannot raise the score even with the margin is skipped.
-        if (stand_pat + DELTA_MARGIN + PRUNING_CENTRE_WEIGHT * centre_gain(capture) <= best) continue;
+        if (stand_pat + DELTA_MARGIN + PRUNING_CENTRE_WEIGHT * centre_gain(capture) <= best)
+            continue;
         // 9.3 Generated captures are legal.
         Position child = position;
         child.apply_legal_move(capture);
         // 9.4 The child with the window turned round.
-        const std::optional<std::int32_t> reply =
-            quiescence_node(child, nullptr, -b, -best, static_cast<std::uint8_t>(ply + 1), table, deadline, stats);
+        const std::optional<std::int32_t> reply = quiescence_node(
+            child, nullptr, -b, -best, static_cast<std::uint8_t>(ply + 1), table, deadline, stats);
         if (!reply) return std::nullopt;
         // 9.5
         const std::int32_t value = -*reply;
@@ -90,7 +94,9 @@ std::optional<std::int32_t> search_captures(const Position& position, const Side
         }
     }
     // 10. Classified against the window this call was given, not the narrowed one.
-    const Bound bound = best >= beta ? Bound::LowerBound : best > alpha ? Bound::Exact : Bound::UpperBound;
+    const Bound bound = best >= beta   ? Bound::LowerBound
+                        : best > alpha ? Bound::Exact
+                                       : Bound::UpperBound;
     store(best, bound, best_move);
     return best;
 }
@@ -98,31 +104,31 @@ std::optional<std::int32_t> search_captures(const Position& position, const Side
 // One quiescence node; `known` holds the side to move's moves when the caller
 // has them, else they are laid out once the table has not answered.
 template <typename Clock>
-std::optional<std::int32_t> quiescence_node(const Position& position, const SideMoves* known, const std::int32_t alpha,
-                                            const std::int32_t beta, const std::uint8_t ply,
-                                            TranspositionTable& table, const Deadline<Clock>& deadline,
-                                            SearchStats& stats) {
+std::optional<std::int32_t> quiescence_node(const Position& position, const SideMoves* known,
+                                            const std::int32_t alpha, const std::int32_t beta,
+                                            const std::uint8_t ply, TranspositionTable& table,
+                                            const Deadline<Clock>& deadline, SearchStats& stats) {
     // 1. Count the node, also one that returns at once.
     ++stats.quiescence_nodes;
     // 2. Deadline.
     if (deadline.passed()) return std::nullopt;
-    // 3. Only entries of depth 0 answer here; the main search's deeper entries
-    //    give no score. A table answer is returned as stored, even outside
-    //    the window, and nothing is written.
+    // 3. Only entries of depth 0 answer here, by the main search's cut-off
+    //    test; the main search's deeper entries give no score. A table answer
+    //    is returned as stored, even outside the window, and nothing is
+    //    written.
     Probed probed{alpha, beta, std::nullopt};
     if (const TtEntry* entry = table.find(position.hash)) {
         if (entry->depth == 0) {
-            switch (entry->bound()) {
-                case Bound::Exact: return entry->score;
-                case Bound::LowerBound: probed.a = std::max(alpha, entry->score); break;
-                case Bound::UpperBound: probed.b = std::min(beta, entry->score); break;
-            }
-            if (probed.a >= probed.b) return entry->score;
+            const ProbeOutcome outcome = probe(entry, 0, alpha, beta);
+            if (outcome.score) return *outcome.score;
+            probed.a = outcome.alpha;
+            probed.b = outcome.beta;
         }
         probed.hint = entry->best_move();
     }
     // 4.-10.
-    if (known != nullptr) return search_captures(position, *known, alpha, beta, probed, ply, table, deadline, stats);
+    if (known != nullptr)
+        return search_captures(position, *known, alpha, beta, probed, ply, table, deadline, stats);
     const SideMoves us(position);
     return search_captures(position, us, alpha, beta, probed, ply, table, deadline, stats);
 }
@@ -130,26 +136,28 @@ std::optional<std::int32_t> quiescence_node(const Position& position, const Side
 }  // namespace
 
 template <typename Clock>
-std::optional<std::int32_t> quiescence(const Position& position, std::int32_t alpha, std::int32_t beta,
-                                       std::uint8_t ply, TranspositionTable& table, const Deadline<Clock>& deadline,
+std::optional<std::int32_t> quiescence(const Position& position, std::int32_t alpha,
+                                       std::int32_t beta, std::uint8_t ply,
+                                       TranspositionTable& table, const Deadline<Clock>& deadline,
                                        SearchStats& stats) {
     return quiescence_node(position, nullptr, alpha, beta, ply, table, deadline, stats);
 }
 
 template <typename Clock>
-std::optional<std::int32_t> quiescence(const Position& position, const SideMoves& us, std::int32_t alpha,
-                                       std::int32_t beta, std::uint8_t ply, TranspositionTable& table,
-                                       const Deadline<Clock>& deadline, SearchStats& stats) {
+std::optional<std::int32_t> quiescence(const Position& position, const SideMoves& us,
+                                       std::int32_t alpha, std::int32_t beta, std::uint8_t ply,
+                                       TranspositionTable& table, const Deadline<Clock>& deadline,
+                                       SearchStats& stats) {
     return quiescence_node(position, &us, alpha, beta, ply, table, deadline, stats);
 }
 
-#define TOVAK_INSTANTIATE_QUIESCENCE(Clock)                                                                    \
-    template std::optional<std::int32_t> quiescence<Clock>(const Position&, std::int32_t, std::int32_t,         \
-                                                           std::uint8_t, TranspositionTable&,                   \
-                                                           const Deadline<Clock>&, SearchStats&);               \
-    template std::optional<std::int32_t> quiescence<Clock>(const Position&, const SideMoves&, std::int32_t,     \
-                                                           std::int32_t, std::uint8_t, TranspositionTable&,     \
-                                                           const Deadline<Clock>&, SearchStats&);
+#define TOVAK_INSTANTIATE_QUIESCENCE(Clock)                                             \
+    template std::optional<std::int32_t> quiescence<Clock>(                             \
+        const Position&, std::int32_t, std::int32_t, std::uint8_t, TranspositionTable&, \
+        const Deadline<Clock>&, SearchStats&);                                          \
+    template std::optional<std::int32_t> quiescence<Clock>(                             \
+        const Position&, const SideMoves&, std::int32_t, std::int32_t, std::uint8_t,    \
+        TranspositionTable&, const Deadline<Clock>&, SearchStats&);
 TOVAK_INSTANTIATE_QUIESCENCE(SteadyClock)
 TOVAK_INSTANTIATE_QUIESCENCE(TickClock)
 #undef TOVAK_INSTANTIATE_QUIESCENCE

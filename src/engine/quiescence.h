@@ -9,16 +9,16 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/movegen.h"
 #include "core/position.h"
 #include "engine/clock.h"
+#include "engine/side_moves.h"
 #include "engine/stats.h"
 #include "engine/table.h"
 
 namespace tovak::engine {
 
-constexpr std::uint8_t QUIESCENCE_MAX_PLY = 4;  // from this ply on, the stand-pat is returned
-constexpr std::int32_t DELTA_MARGIN = 200;      // optimism added to the stand-pat when pruning
+constexpr std::uint8_t QUIESCENCE_MAX_PLY = 4;     // from this ply on, the stand-pat is returned
+constexpr std::int32_t DELTA_MARGIN = 200;         // optimism added to the stand-pat when pruning
 constexpr std::int32_t PRUNING_CENTRE_WEIGHT = 3;  // per unit of a capture's centre gain
 
 // The quiescence score of `position` for the window (alpha, beta) at
@@ -27,15 +27,17 @@ constexpr std::int32_t PRUNING_CENTRE_WEIGHT = 3;  // per unit of a capture's ce
 // and the caller must give up at once. Counts every call in
 // `quiescence_nodes`. Built for SteadyClock and TickClock.
 template <typename Clock>
-std::optional<std::int32_t> quiescence(const Position& position, std::int32_t alpha, std::int32_t beta,
-                                       std::uint8_t ply, TranspositionTable& table, const Deadline<Clock>& deadline,
+std::optional<std::int32_t> quiescence(const Position& position, std::int32_t alpha,
+                                       std::int32_t beta, std::uint8_t ply,
+                                       TranspositionTable& table, const Deadline<Clock>& deadline,
                                        SearchStats& stats);
 
 // The same, with the side to move's moves already laid out (the main search
 // has them from its outcome test).
 template <typename Clock>
-std::optional<std::int32_t> quiescence(const Position& position, const SideMoves& us, std::int32_t alpha,
-                                       std::int32_t beta, std::uint8_t ply, TranspositionTable& table,
-                                       const Deadline<Clock>& deadline, SearchStats& stats);
+std::optional<std::int32_t> quiescence(const Position& position, const SideMoves& us,
+                                       std::int32_t alpha, std::int32_t beta, std::uint8_t ply,
+                                       TranspositionTable& table, const Deadline<Clock>& deadline,
+                                       SearchStats& stats);
 
 }  // namespace tovak::engine

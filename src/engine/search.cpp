@@ -6,12 +6,14 @@
 #include "engine/evaluate.h"
 #include "engine/ordering.h"
 #include "engine/quiescence.h"
+#include "engine/side_moves.h"
 
 namespace tovak::engine {
 
 template <typename Clock>
-std::optional<std::int32_t> negamax(const Position& position, const std::uint8_t depth, std::int32_t alpha,
-                                    std::int32_t beta, TranspositionTable& table, const Deadline<Clock>& deadline,
+std::optional<std::int32_t> negamax(const Position& position, const std::uint8_t depth,
+                                    std::int32_t alpha, std::int32_t beta,
+                                    TranspositionTable& table, const Deadline<Clock>& deadline,
                                     SearchStats& stats) {
     // 1. Count the node, also one that returns at once.
     ++stats.nodes;
@@ -48,8 +50,8 @@ std::optional<std::int32_t> negamax(const Position& position, const std::uint8_t
         child.apply_legal_move(move);
         table.prefetch(child.hash);
         // 8.3 The child with the current window turned round.
-        const std::optional<std::int32_t> reply =
-            negamax(child, static_cast<std::uint8_t>(depth - 1), -beta, -alpha, table, deadline, stats);
+        const std::optional<std::int32_t> reply = negamax(
+            child, static_cast<std::uint8_t>(depth - 1), -beta, -alpha, table, deadline, stats);
         if (!reply) return std::nullopt;
         // 8.4 Strictly better only: equal scores keep the earlier move.
         const std::int32_t score = -*reply;
@@ -62,7 +64,9 @@ std::optional<std::int32_t> negamax(const Position& position, const std::uint8_t
         if (alpha >= beta) break;
     }
     // 9. The bound, against the window the node was called with.
-    const Bound bound = best <= alpha0 ? Bound::UpperBound : best >= beta0 ? Bound::LowerBound : Bound::Exact;
+    const Bound bound = best <= alpha0  ? Bound::UpperBound
+                        : best >= beta0 ? Bound::LowerBound
+                                        : Bound::Exact;
     // 10. Store.
     table.insert(position.hash, TtEntry::make(position.hash, best, depth, bound, best_move));
     // 11. Fail-soft: the result may lie outside the window.
@@ -71,7 +75,8 @@ std::optional<std::int32_t> negamax(const Position& position, const std::uint8_t
 
 template <typename Clock>
 std::optional<RootResult> best_move_with_table(const Position& position, const std::uint8_t depth,
-                                               TranspositionTable& table, const Deadline<Clock>& deadline,
+                                               TranspositionTable& table,
+                                               const Deadline<Clock>& deadline,
                                                SearchStats& stats) {
     // 1. Deadline, before any node is counted.
     if (deadline.passed()) return std::nullopt;
@@ -96,7 +101,8 @@ std::optional<RootResult> best_move_with_table(const Position& position, const s
         Position child = position;
         child.apply_legal_move(move);
         // 5.3 A child abandoned by the deadline: time-out exit.
-        const std::optional<std::int32_t> reply = negamax(child, child_depth, NO_SCORE, -best, table, deadline, stats);
+        const std::optional<std::int32_t> reply =
+            negamax(child, child_depth, NO_SCORE, -best, table, deadline, stats);
         if (!reply) {
             stats.timed_out = true;
             break;
@@ -119,7 +125,8 @@ std::optional<RootResult> finalize_root_result(const Position& position, const s
     // 1.
     if (!candidate) return std::nullopt;
     // 2. The root's result claims the full depth, even when cut short.
-    table.insert(position.hash, TtEntry::make(position.hash, candidate->score, depth, Bound::Exact, candidate->move));
+    table.insert(position.hash, TtEntry::make(position.hash, candidate->score, depth, Bound::Exact,
+                                              candidate->move));
     // 3. Follow the table's best moves, whatever their depth and bound. The
     //    stored move is tested for legality: positions with equal hashes share
     //    entries.
@@ -139,12 +146,12 @@ std::optional<RootResult> finalize_root_result(const Position& position, const s
     return result;
 }
 
-#define TOVAK_INSTANTIATE_SEARCH(Clock)                                                                          \
-    template std::optional<std::int32_t> negamax<Clock>(const Position&, std::uint8_t, std::int32_t, std::int32_t, \
-                                                        TranspositionTable&, const Deadline<Clock>&, SearchStats&); \
-    template std::optional<RootResult> best_move_with_table<Clock>(const Position&, std::uint8_t,                \
-                                                                   TranspositionTable&, const Deadline<Clock>&,  \
-                                                                   SearchStats&);
+#define TOVAK_INSTANTIATE_SEARCH(Clock)                                                 \
+    template std::optional<std::int32_t> negamax<Clock>(                                \
+        const Position&, std::uint8_t, std::int32_t, std::int32_t, TranspositionTable&, \
+        const Deadline<Clock>&, SearchStats&);                                          \
+    template std::optional<RootResult> best_move_with_table<Clock>(                     \
+        const Position&, std::uint8_t, TranspositionTable&, const Deadline<Clock>&, SearchStats&);
 TOVAK_INSTANTIATE_SEARCH(SteadyClock)
 TOVAK_INSTANTIATE_SEARCH(TickClock)
 #undef TOVAK_INSTANTIATE_SEARCH

@@ -35,8 +35,9 @@ struct RootResult {
 // it; then nothing is stored for it and the caller must give up at once.
 // Counts every call in `nodes`.
 template <typename Clock>
-std::optional<std::int32_t> negamax(const Position& position, std::uint8_t depth, std::int32_t alpha,
-                                    std::int32_t beta, TranspositionTable& table, const Deadline<Clock>& deadline,
+std::optional<std::int32_t> negamax(const Position& position, std::uint8_t depth,
+                                    std::int32_t alpha, std::int32_t beta,
+                                    TranspositionTable& table, const Deadline<Clock>& deadline,
                                     SearchStats& stats);
 
 // The best root move at `depth` (a depth of 0 searches one ply, like 1),
@@ -46,8 +47,8 @@ std::optional<std::int32_t> negamax(const Position& position, std::uint8_t depth
 // moves completed so far. Counts no node of its own.
 template <typename Clock>
 std::optional<RootResult> best_move_with_table(const Position& position, std::uint8_t depth,
-                                               TranspositionTable& table, const Deadline<Clock>& deadline,
-                                               SearchStats& stats);
+                                               TranspositionTable& table,
+                                               const Deadline<Clock>& deadline, SearchStats& stats);
 
 // The chosen root move and its score.
 struct RootCandidate {
@@ -59,6 +60,7 @@ struct RootCandidate {
 // principal variation (at most `depth` moves, at least the best move) back
 // from the table. None without a candidate.
 std::optional<RootResult> finalize_root_result(const Position& position, std::uint8_t depth,
-                                               TranspositionTable& table, std::optional<RootCandidate> candidate);
+                                               TranspositionTable& table,
+                                               std::optional<RootCandidate> candidate);
 
 }  // namespace tovak::engine

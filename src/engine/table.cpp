@@ -8,16 +8,22 @@
 
 namespace tovak::engine {
 
-ProbeOutcome probe(const TtEntry* entry, std::uint8_t depth, std::int32_t alpha, std::int32_t beta) {
+ProbeOutcome probe(const TtEntry* entry, std::uint8_t depth, std::int32_t alpha,
+                   std::int32_t beta) {
     // 1. No entry, or one from a shallower search: no cut-off, window unchanged.
     if (entry == nullptr || entry->depth < depth) return ProbeOutcome{std::nullopt, alpha, beta};
     switch (entry->bound()) {
         // 2. An exact score answers.
-        case Bound::Exact: return ProbeOutcome{entry->score, alpha, beta};
+        case Bound::Exact:
+            return ProbeOutcome{entry->score, alpha, beta};
         // 3. A lower bound raises alpha.
-        case Bound::LowerBound: alpha = std::max(alpha, entry->score); break;
+        case Bound::LowerBound:
+            alpha = std::max(alpha, entry->score);
+            break;
         // 4. An upper bound lowers beta.
-        case Bound::UpperBound: beta = std::min(beta, entry->score); break;
+        case Bound::UpperBound:
+            beta = std::min(beta, entry->score);
+            break;
     }
     if (alpha >= beta) return ProbeOutcome{entry->score, alpha, beta};
     // 5. Search on with the narrowed window.

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "core/move.h"
+#include "core/platform.h"
 
 namespace tovak::engine {
 
@@ -38,8 +39,8 @@ struct TtEntry {
     std::uint8_t move_from = 0;
     std::uint8_t move_to = 0;
 
-    static constexpr TtEntry make(std::uint64_t key, std::int32_t score, std::uint8_t depth, Bound bound,
-                                  std::optional<Move> best_move) {
+    static constexpr TtEntry make(std::uint64_t key, std::int32_t score, std::uint8_t depth,
+                                  Bound bound, std::optional<Move> best_move) {
         TtEntry e;
         e.key = key;
         e.score = score;
@@ -85,13 +86,14 @@ struct ProbeOutcome {
 ProbeOutcome probe(const TtEntry* entry, std::uint8_t depth, std::int32_t alpha, std::int32_t beta);
 
 class TranspositionTable {
-public:
+  public:
     // All slots empty. `bucket_count` must be at least 1.
     explicit TranspositionTable(std::size_t bucket_count);
 
     std::size_t bucket_count() const { return bucket_count_; }
     std::size_t bucket_index(std::uint64_t key) const {
-        return bucket_mask_ ? static_cast<std::size_t>(key & bucket_mask_) : static_cast<std::size_t>(key % bucket_count_);
+        return bucket_mask_ ? static_cast<std::size_t>(key & bucket_mask_)
+                            : static_cast<std::size_t>(key % bucket_count_);
     }
 
     // The entry holding `key`: the first non-empty slot of its bucket with that
@@ -106,7 +108,7 @@ public:
 
     // Starts loading the bucket of `key` into the cache: a child's bucket is
     // needed soon after the child is made.
-    void prefetch(std::uint64_t key) const { __builtin_prefetch(&buckets_[bucket_index(key)]); }
+    void prefetch(std::uint64_t key) const { platform::prefetch(&buckets_[bucket_index(key)]); }
 
     // Stores `entry` under `key` (entry.key is overwritten with it):
     // 1. a slot already holding the key is overwritten when the new depth is
@@ -117,7 +119,8 @@ public:
     //    entry is dropped.
     void insert(std::uint64_t key, TtEntry entry);
 
-    ProbeOutcome probe(std::uint64_t key, std::uint8_t depth, std::int32_t alpha, std::int32_t beta) const {
+    ProbeOutcome probe(std::uint64_t key, std::uint8_t depth, std::int32_t alpha,
+                       std::int32_t beta) const {
         return engine::probe(find(key), depth, alpha, beta);
     }
 
@@ -128,13 +131,17 @@ public:
     }
 
     // Slot `slot` of bucket `bucket`, empty or not: for inspection.
-    const TtEntry& slot(std::size_t bucket, std::size_t slot) const { return buckets_[bucket].slots[slot]; }
+    const TtEntry& slot(std::size_t bucket, std::size_t slot) const {
+        return buckets_[bucket].slots[slot];
+    }
     // Writes one slot as it stands, bypassing the replacement rule (an empty
     // entry empties it): for tests and tools that lay out a table by hand.
     // The caller keeps each key at most once per bucket, in its own bucket.
-    void place(std::size_t bucket, std::size_t slot, const TtEntry& entry) { buckets_[bucket].slots[slot] = entry; }
+    void place(std::size_t bucket, std::size_t slot, const TtEntry& entry) {
+        buckets_[bucket].slots[slot] = entry;
+    }
 
-private:
+  private:
     struct FreeMemory {
         void operator()(void* memory) const;
     };
@@ -142,7 +149,7 @@ private:
     std::size_t bucket_count_;
     std::uint64_t bucket_mask_;  // bucket_count - 1 when that is a power of two, else 0
     std::unique_ptr<void, FreeMemory> memory_;  // zeroed, one cache line more than the buckets
-    Bucket* buckets_;  // memory_ rounded up to a cache line
+    Bucket* buckets_;                           // memory_ rounded up to a cache line
 };
 
 }  // namespace tovak::engine

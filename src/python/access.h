@@ -30,9 +30,8 @@ class Access {
                 object_ = nullptr;
                 return;
             }
-        } while (!object.access.compare_exchange_weak(current, current + STEP,
-                                                      std::memory_order_acquire,
-                                                      std::memory_order_relaxed));
+        } while (!object.access.compare_exchange_weak(
+            current, current + STEP, std::memory_order_acquire, std::memory_order_relaxed));
     }
     ~Access() {
         if (!object_) return;

@@ -56,8 +56,6 @@ PyRef position_analyze_timed(const Position& position, std::uint8_t depth,
     return dict;
 }
 
-PyRef position_evaluate(const Position& position) {
-    return signed_int(engine::evaluate(position));
-}
+PyRef position_evaluate(const Position& position) { return signed_int(engine::evaluate(position)); }
 
 }  // namespace tovak::py

@@ -90,8 +90,7 @@ inline constexpr auto SIGNATURE_DOC = [] {
 // Stages 3 to 5 on the bound slots: every conversion, then every
 // interpretation, then the call.
 template <typename... Params, typename Call, std::size_t... I>
-PyRef convert_interpret_call(PyObject* const* slots, const Call& call,
-                             std::index_sequence<I...>) {
+PyRef convert_interpret_call(PyObject* const* slots, const Call& call, std::index_sequence<I...>) {
     std::tuple<std::optional<typename Params::Converted>...> converted;
     if (!((std::get<I>(converted) = Params::convert(slots[I], Params::NAME)) && ...)) return {};
     std::tuple<std::optional<typename Params::Value>...> values;

@@ -40,8 +40,7 @@ PyRef position_svg_for_move(const Position& position, Move move);
 // analysis_methods.cpp
 PyRef position_best_move(const Position& position, std::uint8_t depth);
 PyRef position_analyze(const Position& position, std::uint8_t depth);
-PyRef position_analyze_timed(const Position& position, std::uint8_t depth,
-                             std::uint64_t budget_ms);
+PyRef position_analyze_timed(const Position& position, std::uint8_t depth, std::uint64_t budget_ms);
 PyRef position_evaluate(const Position& position);
 
 }  // namespace tovak::py

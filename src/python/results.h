@@ -28,9 +28,7 @@ PyRef move_list(std::span<const Move> moves);
 PyRef text_object(std::string_view text);
 
 inline PyRef signed_int(std::int32_t value) { return PyRef(PyLong_FromLong(value)); }
-inline PyRef unsigned_int(std::uint64_t value) {
-    return PyRef(PyLong_FromUnsignedLongLong(value));
-}
+inline PyRef unsigned_int(std::uint64_t value) { return PyRef(PyLong_FromUnsignedLongLong(value)); }
 
 // Inserts `value` under `key`; false when `value` is empty (its error stays
 // set) or the insertion failed. The dict keeps its own reference.

@@ -1,11 +1,11 @@
 #pragma once
 // The point reflection of a whole set of squares through any pivot, built
-// from the move generator's half turn and shift table: the tests and the
+// from the half turn and shift table of core/reflection.h: the tests and the
 // fuzzer check those two pieces through it.
 
 #include "core/bitboard.h"
-#include "core/movegen.h"
 #include "core/pivot.h"
+#include "core/reflection.h"
 
 namespace tovak {
 

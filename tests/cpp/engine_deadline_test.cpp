@@ -10,6 +10,7 @@
 
 #include "core_reference_support.h"
 #include "engine/analysis.h"
+#include "core/platform.h"
 #include "engine/clock.h"
 #include "engine/search.h"
 #include "engine_cases_support.h"
@@ -33,8 +34,7 @@ TEST(Instant, AddCarriesNanosecondsAndReportsOverflow) {
 
 TEST(Deadline, AbsentDeadlineNeverPassesAndNeverReadsTheClock) {
     const Deadline<TickClock> none;
-    EXPECT_FALSE(none.present());
-    EXPECT_FALSE(none.passed());
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(none.passed());
     TickClock clock;
     const AnalysisResult r = analyze(Position::initial(), 2, std::nullopt, clock);
     EXPECT_EQ(clock.reads, 0u);
@@ -89,7 +89,7 @@ TEST(Deadline, CycleCounterAnswersExactlyAndReadsTheClockRarely) {
         // Once passed, it stays passed.
         EXPECT_TRUE(deadline.passed());
         EXPECT_GE(SteadyClock().now(), at);
-        if (budget_ms >= 30 && has_invariant_cycle_counter()) {
+        if (budget_ms >= 30 && platform::has_invariant_cycle_counter()) {
             EXPECT_LT(clock.reads - reads_before, tests / 10) << tests << " tests";
         }
     }

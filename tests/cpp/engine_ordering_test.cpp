@@ -6,6 +6,10 @@
 #include <random>
 
 #include "core_reference_support.h"
+#include "core/movegen.h"
+#include "core/pivot_set.h"
+#include "core/reflection.h"
+#include "engine/move_place.h"
 #include "engine/ordering.h"
 #include "engine_cases_support.h"
 #include "engine_reference_support.h"
@@ -32,7 +36,12 @@ std::vector<Move> head(std::vector<Move> moves, std::size_t n) {
 
 const Position CAPTURE_RICH = position_from("b7 c6 d5 g6", "e8 f7 h5", Color::White);
 
+// The literal scores the fast ordering is checked against, on worked
+// examples, and the part of them that depends on the move alone.
 TEST(Ordering, ScoresAddTheirTerms) {
+    using reference_engine::move_ordering_score;
+    EXPECT_EQ(move_shape_score(*parse_square("h1"), *parse_square("a3")), 940);
+    EXPECT_EQ(move_shape_score(*parse_square("c6"), *parse_square("h5")), 580);
     const Position p = Position::initial();
     // 9 steps, centre gain 14 - 10.
     EXPECT_EQ(move_ordering_score(p, *parse_square("h1"), *parse_square("a3"), std::nullopt), 940);
@@ -80,6 +89,7 @@ TEST(Ordering, WithoutTargetsOrMovesTheListsAreEmpty) {
 }
 
 TEST(Ordering, ScoreDoesNotDependOnTheSideToMove) {
+    using reference_engine::move_ordering_score;
     Position black = CAPTURE_RICH;
     black.set_side_to_move(Color::Black);
     for (int from = 0; from < 64; ++from) {
@@ -122,16 +132,47 @@ TEST(Ordering, MatchesTheLiteralSortOnSamples) {
     EXPECT_GT(with_many_captures, 10);
 }
 
-// Handing out only part of the list (a cut-off) yields the head of the full order.
+// The moves a list has not handed out yet, counted on a copy.
+std::size_t remaining(OrderedMoves moves) {
+    std::size_t n = 0;
+    while (moves.next()) ++n;
+    return n;
+}
+
+// Handing out only part of the list (a cut-off) yields the head of the full
+// order, and the rest of it stays to be handed out.
 TEST(Ordering, PartialWalksYieldTheHeadOfTheOrder) {
     for (const Position& p : sample_positions(43, 4, 5, 20)) {
         const std::vector<Move> full = reference_engine::ordered_moves(p, std::nullopt);
         for (std::size_t taken = 0; taken <= std::min<std::size_t>(full.size(), 7); ++taken) {
             const SideMoves us(p.pieces(p.side_to_move), p.pieces(opponent(p.side_to_move)));
             OrderedMoves moves(us, std::nullopt);
-            EXPECT_EQ(moves.remaining(), full.size());
+            EXPECT_EQ(remaining(moves), full.size());
             for (std::size_t i = 0; i < taken; ++i) ASSERT_EQ(moves.next(), full[i]) << describe(p);
-            EXPECT_EQ(moves.remaining(), full.size() - taken);
+            EXPECT_EQ(remaining(moves), full.size() - taken);
+        }
+    }
+}
+
+// A move's place grows with its index in the rules' enumeration, and gives
+// the move back.
+TEST(Ordering, MovePlacesFollowTheEnumeration) {
+    std::mt19937_64 rng(11);
+    for (int i = 0; i < 100; ++i) {
+        Position p = Position::empty(Color::White);
+        for (Bitboard own = rng() & rng(); own;) p.set_piece(Color::White, Square::from_index(pop_lowest_bit(own)));
+        MoveList moves;
+        generate_legal_moves(p, moves);
+        const FirstPairs first_pairs(p.white());
+        std::uint32_t previous = 0;
+        for (std::size_t k = 0; k < moves.size(); ++k) {
+            const Move m = moves[k];
+            const std::uint32_t place = move_place(first_pairs.lower(move_pivot_spread(m.from, m.to)), m.from, m.to);
+            ASSERT_EQ(move_at_place(place), m);
+            if (k > 0) {
+                ASSERT_GT(place, previous) << std::hex << p.white();
+            }
+            previous = place;
         }
     }
 }

@@ -1,7 +1,7 @@
 // The bench signature: every checked-in position's analyses must give
 // exactly the recorded counters and lines. With TOVAK_WRITE_ENGINE_SIGNATURE
-// set, the file is written from the current engine first (see
-// engine_signature_support.h).
+// set, the file is written from the current engine instead, and the test
+// skips (see engine_signature_support.h).
 
 #include <gtest/gtest.h>
 
@@ -27,6 +27,9 @@ TEST(Signature, FileMatchesTheEngine) {
         std::ofstream out(signature_path());
         out << to_text(signature_document());
         ASSERT_TRUE(out.good()) << "cannot write " << signature_path();
+        // A file just written from the engine agrees with it by construction:
+        // this run checks nothing, and says so; the next run checks.
+        GTEST_SKIP() << "wrote " << signature_path() << "; run again without TOVAK_WRITE_ENGINE_SIGNATURE to check it";
     }
     const std::optional<Json> file = read_signature();
     ASSERT_TRUE(file.has_value()) << "missing or malformed " << signature_path();

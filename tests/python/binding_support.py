@@ -1,6 +1,6 @@
-"""Helpers of the binding tests: a full snapshot of what a position shows and
-positions from seeded random games. The rules written out in Python, to hold
-the module against, are in rules_reference."""
+"""Helpers of the tests: a full snapshot of what a position shows and seeded
+random games. The rules written out in Python, to hold the module against,
+are in rules_reference."""
 
 import random
 
@@ -13,15 +13,23 @@ def state(p):
     return p.side_to_move(), tuple(p.piece_at(s) for s in SQUARES)
 
 
+def random_plies(seed, plies, position=None):
+    """Play up to ``plies`` random legal moves on ``position`` (a new initial
+    position by default), yielding each move once it is played; the game ends
+    early when the side to move has none. ``seed`` is a seed or a
+    ``random.Random`` that several games share."""
+    rng = seed if isinstance(seed, random.Random) else random.Random(seed)
+    position = Position() if position is None else position
+    for _ in range(plies):
+        moves = position.legal_moves()
+        if not moves:
+            return
+        move = rng.choice(moves)
+        position.apply_move(move)
+        yield move
+
+
 def random_game_positions(seed, plies):
     """The positions of a seeded random game, the initial one first."""
-    rng = random.Random(seed)
     p = Position()
-    positions = [p.copy()]
-    for _ in range(plies):
-        moves = p.legal_moves()
-        if not moves:
-            break
-        p.apply_move(rng.choice(moves))
-        positions.append(p.copy())
-    return positions
+    return [p.copy()] + [p.copy() for _ in random_plies(seed, plies, p)]

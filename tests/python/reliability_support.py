@@ -5,6 +5,7 @@ so that a test can say which message a bad text must get."""
 import random
 
 import tovak_python
+from binding_support import random_plies
 from rules_reference import ALL_MOVES, SQUARES  # also imported from here by the reliability tests
 
 COLOR_MESSAGE = "color must be 'white' or 'black'"
@@ -24,13 +25,9 @@ def snapshot(position):
 
 def played_position(seed, plies):
     """The position after `plies` random legal moves from the initial one."""
-    rng = random.Random(seed)
     p = tovak_python.Position()
-    for _ in range(plies):
-        moves = p.legal_moves()
-        if not moves:
-            break
-        p.apply_move(rng.choice(moves))
+    for _ in random_plies(seed, plies, p):
+        pass
     return p
 
 

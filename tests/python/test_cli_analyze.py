@@ -1,21 +1,16 @@
 import json
 import re
 import signal
-import subprocess
-import sys
 import time
 
 import pytest
+from command_support import start_tovak, tovak
 from tovak_python import Position
 
 from tovak.analysis import NO_TIME_LIMIT_MS
 from tovak.notation import from_text, to_text
 
 
-def tovak(*args):
-    return subprocess.run(
-        [sys.executable, "-m", "tovak", *args], capture_output=True, text=True, timeout=120
-    )
 
 
 def analyze_json(*args):
@@ -166,12 +161,7 @@ def test_one_legal_move_is_singular():
 
 
 def test_ctrl_c_stops_at_once_and_prints_the_deepest_depth():
-    process = subprocess.Popen(
-        [sys.executable, "-m", "tovak", "analyze", "--depth", "9"],
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-        text=True,
-    )
+    process = start_tovak("analyze", "--depth", "9")
     try:
         seen = ""
         while not re.search(r"^\s+3\s", seen, re.M):  # depth 3 is in: the search is well under way

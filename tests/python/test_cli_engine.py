@@ -3,11 +3,11 @@
 import json
 import queue
 import subprocess
-import sys
 import threading
 import time
 
 import pytest
+from command_support import TOVAK
 from tovak_python import Position
 
 from tovak.notation import to_text
@@ -21,7 +21,7 @@ class Engine:
 
     def __init__(self):
         self.process = subprocess.Popen(
-            [sys.executable, "-m", "tovak", "engine"],
+            [*TOVAK, "engine"],
             stdin=subprocess.PIPE,
             stdout=subprocess.PIPE,
             stderr=subprocess.PIPE,
@@ -218,7 +218,7 @@ def test_quit_ends_the_process_with_status_0_even_during_a_search(engine):
 def test_end_of_input_lets_the_search_finish_then_exits_0():
     requests = [{"cmd": "position", "position": to_text(Position())}, {"cmd": "go", "depth": 2}]
     run = subprocess.run(
-        [sys.executable, "-m", "tovak", "engine"],
+        [*TOVAK, "engine"],
         input="".join(json.dumps(r) + "\n" for r in requests),
         capture_output=True,
         text=True,

@@ -10,12 +10,9 @@ import time
 from pathlib import Path
 
 import pytest
+from command_support import TOVAK, start_tovak, tovak
 
 
-def tovak(*args, stdin=""):
-    return subprocess.run(
-        [sys.executable, "-m", "tovak", *args], input=stdin, capture_output=True, text=True, timeout=120
-    )
 
 
 OPTIONS = {
@@ -120,13 +117,7 @@ def test_unwritable_output_directory_is_one_line(tmp_path):
 
 def test_interrupt_is_one_line():
     # SIGINT while the player is being asked for a move ends with status 130.
-    process = subprocess.Popen(
-        [sys.executable, "-m", "tovak", "play"],
-        stdin=subprocess.PIPE,
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-        text=True,
-    )
+    process = start_tovak("play", stdin=subprocess.PIPE)
     try:
         assert "Your move" in _read_until(process.stdout, "Your move (White): ")
         process.send_signal(signal.SIGINT)
@@ -151,7 +142,7 @@ def test_closed_stdout_is_not_a_traceback():
     read_end, write_end = os.pipe()
     os.close(read_end)
     run = subprocess.run(
-        [sys.executable, "-m", "tovak", "analyze", "--depth", "0"],
+        [*TOVAK, "analyze", "--depth", "0"],
         stdout=write_end,
         stderr=subprocess.PIPE,
         text=True,
@@ -165,14 +156,8 @@ def test_closed_stdout_is_not_a_traceback():
 def test_interrupting_parallel_self_play_stops_every_process(tmp_path):
     # Ctrl-C in a terminal reaches the whole process group: the workers must
     # stay quiet and the parent must stop them and report one line.
-    process = subprocess.Popen(
-        [sys.executable, "-m", "tovak", "selfplay", "--games", "50", "--jobs", "2",
-         "--time-ms", "50", "--out", str(tmp_path / "run")],
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-        text=True,
-        start_new_session=True,
-    )
+    process = start_tovak("selfplay", "--games", "50", "--jobs", "2", "--time-ms", "50",
+                          "--out", str(tmp_path / "run"), start_new_session=True)
     try:
         time.sleep(3)
         os.killpg(process.pid, signal.SIGINT)

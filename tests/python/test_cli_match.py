@@ -2,12 +2,12 @@
 
 import json
 import shlex
-import subprocess
 import sys
 from pathlib import Path
 
 import pyarrow.parquet as pq
 import pytest
+from command_support import tovak
 from tovak_python import Position
 
 from tovak.notation import to_text
@@ -21,12 +21,10 @@ def bot(mode="first"):
 
 
 def match(out_dir, *players, args=(), expect=0):
-    command = [sys.executable, "-m", "tovak", "match", "--out", str(out_dir), "--no-progress"]
+    command = ["match", "--out", str(out_dir), "--no-progress"]
     for player in players:
         command += ["--player", player]
-    run = subprocess.run(
-        command + list(args), capture_output=True, text=True, timeout=300, cwd=BOTS
-    )
+    run = tovak(*command, *args, cwd=BOTS)
     assert run.returncode == expect, run.stderr
     return run
 
@@ -93,6 +91,16 @@ def test_match_records_name_the_players_and_agree_with_the_summary(depth_match):
             wins[white if winner == "white" else black] += 1
         assert [r["chosen_by"] for r in rows[:4]] == ["random"] * 4
     assert [wins["engine:depth=3"], wins["engine:depth=1"]] == summary_of(out)["wins"]
+
+
+def test_engine_plies_carry_every_search_figure_and_random_plies_none(depth_match):
+    out, _ = depth_match
+    rows = [row for rows in games_of(out).values() for row in rows]
+    figures = ["score", "depth", "nodes", "quiescence_nodes"]
+    engine = [row for row in rows if row["chosen_by"] == "engine"]
+    assert engine and all(row[name] is not None for row in engine for name in figures)
+    assert all(row[name] is None for row in rows if row["chosen_by"] == "random" for name in figures)
+    assert any(row["quiescence_nodes"] > 0 for row in engine)
 
 
 def test_both_games_of_a_pair_open_alike(depth_match):

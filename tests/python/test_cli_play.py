@@ -3,10 +3,10 @@
 import re
 import signal
 import subprocess
-import sys
 import time
 
 import pytest
+from command_support import start_tovak, tovak
 from tovak_python import Position
 
 from tovak import Game
@@ -18,13 +18,7 @@ WIN_IN_ONE = "W:a1,b1,a2 B:b2,h8 w"  # a1-b2 is White's only move, and it wins
 
 
 def play(stdin, *args):
-    run = subprocess.run(
-        [sys.executable, "-m", "tovak", "play", *args],
-        input=stdin,
-        capture_output=True,
-        text=True,
-        timeout=120,
-    )
+    run = tovak("play", *args, stdin=stdin)
     assert run.stderr == ""
     return run
 
@@ -157,10 +151,7 @@ def test_save_writes_the_game_that_load_reads_back(tmp_path):
 
 
 def test_save_to_a_missing_directory_is_refused_before_the_game(tmp_path):
-    run = subprocess.run(
-        [sys.executable, "-m", "tovak", "play", "--save", str(tmp_path / "no" / "game.json")],
-        input="a1-b3\n", capture_output=True, text=True, timeout=120,
-    )
+    run = tovak("play", "--save", str(tmp_path / "no" / "game.json"), stdin="a1-b3\n")
     assert run.returncode == 2
     assert run.stdout == ""
     assert "cannot save the game to" in run.stderr
@@ -174,13 +165,7 @@ def test_a_game_that_black_opens_is_numbered_from_black():
 
 
 def test_ctrl_c_while_the_engine_thinks_is_answered_at_once():
-    process = subprocess.Popen(
-        [sys.executable, "-m", "tovak", "play", "--side", "black", "--depth", "9"],
-        stdin=subprocess.PIPE,
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-        text=True,
-    )
+    process = start_tovak("play", "--side", "black", "--depth", "9", stdin=subprocess.PIPE)
     try:
         assert process.stdout.readline().startswith("You play Black")
         time.sleep(1.0)  # the engine is deep in a search of minutes

@@ -10,23 +10,18 @@ import re
 import signal
 import struct
 import subprocess
-import sys
 import termios
 import time
-from pathlib import Path
 
 import pyarrow.parquet as pq
 import pytest
+from command_support import TOVAK, start_python, start_tovak, tovak
 from tovak_python import Position
 
-from tovak import records
+from tovak.runs import reader
 from tovak.notation import SQUARES, from_text, to_text
-from tovak.replay_html import replay_page
-from tovak.selfplay import settings_from_json
-
-
-def tovak(*args, timeout=300):
-    return subprocess.run([sys.executable, "-m", "tovak", *args], capture_output=True, text=True, timeout=timeout)
+from tovak.replay.page import replay_page
+from tovak.runs.selfplay import settings_from_json
 
 
 def selfplay(out_dir, *args):
@@ -37,7 +32,7 @@ def selfplay(out_dir, *args):
 
 
 def sorted_rows(run_dir):
-    return records.read_plies(run_dir).to_pylist()
+    return reader.read_plies(run_dir).to_pylist()
 
 
 def directory_listing(path):
@@ -56,7 +51,7 @@ def run_dir(tmp_path_factory):
 
 def test_every_row_is_a_legal_ply_of_its_game(run_dir):
     out, _ = run_dir
-    table = records.read_plies(out)
+    table = reader.read_plies(out)
     assert table.column_names[:14] == [
         "game", "ply", "position", "white", "black", "side", "move", "chosen_by", "score", "depth",
         "nodes", "quiescence_nodes", "winner", "result",
@@ -97,7 +92,7 @@ def test_every_row_is_a_legal_ply_of_its_game(run_dir):
 
 def test_engine_plies_are_the_engine_choice(run_dir):
     out, _ = run_dir
-    game = records.read_game(out, 1)
+    game = reader.read_game(out, 1)
     for ply in game.plies[2:8]:
         analysis = from_text(ply.position).analyze_timed(1, 2**64 - 1)
         assert (ply.move, ply.score, ply.depth, ply.nodes, ply.quiescence_nodes) == (
@@ -116,7 +111,7 @@ def test_run_description_and_summary_match_the_dataset(run_dir):
     assert info["settings"] == {
         "games": 3, "depth": 1, "time_ms": None, "random_plies": 2, "max_plies": 60, "seed": 5, "start": None,
     }
-    games = records.read_games(out)
+    games = reader.read_games(out)
     white = sum(g.winner == "white" for g in games)
     black = sum(g.winner == "black" for g in games)
     unfinished = sum(g.winner is None for g in games)
@@ -139,13 +134,13 @@ def test_replays_only_for_the_games_asked_for(run_dir, tmp_path):
     assert settings_text == "Self-play at depth 1, 2 random plies"
     for number in (1, 2):
         page = (out / "replays" / f"game-{number:04d}.html").read_text()
-        assert page == replay_page(records.read_game(out, number), settings_text)
+        assert page == replay_page(reader.read_game(out, number), settings_text)
         assert f"replay: {out / 'replays' / f'game-{number:04d}.html'}" in stdout
     # Any other game later, from the dataset alone.
     target = tmp_path / "three.html"
     run = tovak("replay", str(out), "--game", "3", "--out", str(target))
     assert run.returncode == 0, run.stderr
-    assert target.read_text() == replay_page(records.read_game(out, 3), settings_text)
+    assert target.read_text() == replay_page(reader.read_game(out, 3), settings_text)
     assert str(target) in run.stdout
 
 
@@ -172,15 +167,15 @@ def test_games_are_the_same_whatever_the_number_of_jobs(run_dir, tmp_path):
 def test_seed_decides_the_random_opening(run_dir, tmp_path):
     out, _ = run_dir
     selfplay(tmp_path / "other", "--games", "3", "--depth", "1", "--seed", "6", "--max-plies", "2")
-    openings_5 = records.move_lists(out)
-    openings_6 = records.move_lists(tmp_path / "other")
+    openings_5 = reader.move_lists(out)
+    openings_6 = reader.move_lists(tmp_path / "other")
     assert [openings_5[n][:2] for n in (1, 2, 3)] != [openings_6[n] for n in (1, 2, 3)]
     assert len({tuple(o[:2]) for o in openings_5.values()}) > 1  # games of one run differ from each other
 
 
 def test_ply_limit_and_show(tmp_path):
     run = selfplay(tmp_path / "run", "--depth", "1", "--random-plies", "0", "--max-plies", "3", "--show")
-    game = records.read_game(tmp_path / "run", 1)
+    game = reader.read_game(tmp_path / "run", 1)
     assert (game.winner, game.end_reason, len(game.plies)) == (None, "ply limit", 3)
     assert all(p.chosen_by == "engine" for p in game.plies)
     assert "Games: 1 (White won 0, Black won 0, unfinished 1)" in run.stdout
@@ -196,7 +191,7 @@ def test_ply_limit_and_show(tmp_path):
 
 def test_games_from_a_given_position(tmp_path):
     selfplay(tmp_path / "run", "--depth", "1", "--random-plies", "0", "--position", "W:a1,b1,a2 B:b2,h8 w")
-    game = records.read_game(tmp_path / "run", 1)
+    game = reader.read_game(tmp_path / "run", 1)
     assert game.start == "W:a1,b1,a2 B:b2,h8 w"
     assert [p.move for p in game.plies] == ["a1-b2"]
     assert game.winner == "white"
@@ -208,7 +203,7 @@ def test_progress_counts_games_and_plies_on_a_terminal(tmp_path):
     fcntl.ioctl(terminal_end, termios.TIOCSWINSZ, struct.pack("HHHH", 24, 120, 0, 0))
     try:
         run = subprocess.run(
-            [sys.executable, "-m", "tovak", "selfplay", "--games", "6", "--depth", "3",
+            [*TOVAK, "selfplay", "--games", "6", "--depth", "3",
              "--max-plies", "40", "--out", str(tmp_path / "run")],
             stdout=subprocess.PIPE,
             stderr=terminal_end,
@@ -323,13 +318,7 @@ def uninterrupted(tmp_path_factory):
 
 
 def start_run(out, *args):
-    return subprocess.Popen(
-        [sys.executable, "-m", "tovak", "selfplay", "--out", str(out), *KILL_RUN, *args],
-        stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE,
-        text=True,
-        start_new_session=True,
-    )
+    return start_tovak("selfplay", "--out", str(out), *KILL_RUN, *args, start_new_session=True)
 
 
 def wait_for_chunks(process, data_dir, count, timeout=120):
@@ -354,7 +343,7 @@ def test_resume_after_sigkill_gives_the_uninterrupted_dataset(tmp_path, uninterr
             os.killpg(process.pid, signal.SIGKILL)
         process.communicate()
     # Every chunk written before the kill is whole; a chunk being written is invisible.
-    kept = records.read_plies(out).to_pylist()
+    kept = reader.read_plies(out).to_pylist()
     assert 0 < len({row["game"] for row in kept}) < 16
     assert all(row in uninterrupted for row in kept[:50])
     for chunk in (out / "data").glob("chunk-*.parquet"):
@@ -371,64 +360,72 @@ def test_resume_after_sigkill_gives_the_uninterrupted_dataset(tmp_path, uninterr
 def test_ctrl_c_saves_the_finished_games_and_resume_completes_the_run(tmp_path, uninterrupted):
     out = tmp_path / "run"
     # The games finished so far are held in memory (the chunk is large):
-    # Ctrl-C writes them before the command stops.
-    returncode, stdout, stderr = run_interrupted(out, lambda process: os.killpg(process.pid, signal.SIGINT))
-    if returncode == 0:
-        pytest.skip("the run finished before the interrupt")
+    # Ctrl-C, to the whole process group as a terminal sends it, writes them
+    # before the command stops.
+    returncode, stdout, stderr = run_interrupted(out, "os.killpg(os.getpgrp(), signal.SIGINT)")
     assert returncode == 130
     match = re.fullmatch(r"tovak: error: interrupted; (\d+) of 16 games recorded in .*--resume\)\n", stderr)
     assert match, stderr
     assert "Games:" not in stdout
-    recorded = records.recorded_games(out)
+    recorded = reader.recorded_games(out)
     assert len(recorded) == int(match.group(1)) > 0
+    assert len(recorded) == 2  # the interrupt came as the second game was counted
     resumed = tovak("selfplay", "--out", str(out), "--resume")
     assert resumed.returncode == 0, resumed.stderr
     assert sorted_rows(out) == uninterrupted
 
 
-def run_interrupted(out, interrupt):
-    """Start a two-job run with a large chunk, call ``interrupt(process)`` once
-    two games have ended (--show tells), and wait for the command to stop;
+# The command, with ACTION run in its own process as soon as the run has
+# counted its second game: with 16 games to play, the run is then certainly
+# under way, whatever the speed of the machine.
+_INTERRUPTED_RUN = """
+import multiprocessing, os, signal, sys
+import {where} as runner
+from tovak.cli import main
+
+played_games = runner.play_games
+
+def games_then_action(*args, **kwargs):
+    for count, record in enumerate(played_games(*args, **kwargs), start=1):
+        yield record
+        if count == 2:
+            {action}
+
+runner.play_games = games_then_action
+sys.exit(main(sys.argv[1:]))
+"""
+# The module whose play_games the resumable run calls.
+RUNNER_MODULE = "tovak.runs.session"
+
+
+def run_interrupted(out, action):
+    """Run a two-job run with a large chunk, with ``action`` (a Python
+    statement) run in the command's process once two games have been counted;
     its exit status, standard output and standard error."""
-    process = start_run(out, "--jobs", "2", "--chunk-plies", "100000", "--show")
+    program = _INTERRUPTED_RUN.format(where=RUNNER_MODULE, action=action)
+    process = start_python(
+        "-c", program, "selfplay", "--out", str(out), *KILL_RUN, "--jobs", "2", "--chunk-plies", "100000",
+        start_new_session=True,
+    )
     try:
-        wait_for_finished_games(process, 2)
-        interrupt(process)
-        stdout, stderr = process.communicate(timeout=60)
+        stdout, stderr = process.communicate(timeout=120)
     finally:
         if process.poll() is None:
             os.killpg(process.pid, signal.SIGKILL)
+            process.communicate()
     return process.returncode, stdout, stderr
-
-
-def wait_for_finished_games(process, count):
-    """Read --show output until ``count`` games have ended."""
-    finished = 0
-    for line in process.stdout:
-        finished += line.startswith("Game ") and "from" not in line
-        if finished == count:
-            return
-    pytest.fail("the run ended before enough games were played")
-
-
-def worker_processes(parent):
-    children = (Path(f"/proc/{parent}/task/{parent}/children").read_text()).split()
-    return [int(pid) for pid in children if "spawn_main" in Path(f"/proc/{pid}/cmdline").read_text()]
 
 
 def test_a_lost_local_worker_stops_the_run_with_the_finished_games_saved(tmp_path, uninterrupted):
     out = tmp_path / "run"
-    def kill_a_worker(process):
-        os.kill(worker_processes(process.pid)[0], signal.SIGKILL)
-
+    # Killed while the games after the first task are still being played.
+    kill_a_worker = "os.kill(multiprocessing.active_children()[0].pid, signal.SIGKILL)"
     returncode, _, stderr = run_interrupted(out, kill_a_worker)
-    if returncode == 0:
-        pytest.skip("the run finished before the worker was killed")
     assert returncode == 1
     match = re.fullmatch(r"tovak: error: the games stopped: BrokenProcessPool: .*; (\d+) of 16 games recorded "
                          r"in .*--resume\)\n", stderr)
     assert match, stderr
-    assert len(records.recorded_games(out)) == int(match.group(1)) >= 2
+    assert len(reader.recorded_games(out)) == int(match.group(1)) >= 2
     resumed = tovak("selfplay", "--out", str(out), "--resume")
     assert resumed.returncode == 0, resumed.stderr
     assert sorted_rows(out) == uninterrupted

@@ -12,18 +12,21 @@ from pathlib import Path
 
 import pytest
 
+from command_support import default_sigint, tovak  # noqa: E402
+
 distributed = pytest.importorskip("distributed")
 
-from tovak import records  # noqa: E402
+from tovak.runs import reader  # noqa: E402
 from tovak.analysis import SearchLimits  # noqa: E402
-from tovak.selfplay import GameSettings, play_games  # noqa: E402
+from tovak.runs.selfplay import GameSettings, play_games  # noqa: E402
 
 DASK = str(Path(sys.executable).with_name("dask"))
 START_TIMEOUT_S = 60
 
 
 def start(*args, log):
-    return subprocess.Popen([DASK, *args], stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    return subprocess.Popen([DASK, *args], stdout=log, stderr=subprocess.STDOUT, start_new_session=True,
+                            preexec_fn=default_sigint)
 
 
 def start_worker(scheduler_file, name, log):
@@ -72,8 +75,7 @@ def cluster(tmp_path_factory):
 
 
 def tovak_selfplay(*args):
-    return subprocess.run([sys.executable, "-m", "tovak", "selfplay", *args], capture_output=True, text=True,
-                          timeout=300)
+    return tovak("selfplay", *args)
 
 
 def test_a_cluster_run_equals_the_local_run(cluster, tmp_path):
@@ -84,7 +86,7 @@ def test_a_cluster_run_equals_the_local_run(cluster, tmp_path):
     assert f"cluster {address}" in on_cluster.stdout
     local = tovak_selfplay(*run, "--out", str(tmp_path / "local"))
     assert local.returncode == 0, local.stderr
-    assert records.read_plies(tmp_path / "cluster") == records.read_plies(tmp_path / "local")
+    assert reader.read_plies(tmp_path / "cluster") == reader.read_plies(tmp_path / "local")
     summary = json.loads((tmp_path / "cluster" / "summary.json").read_text())
     assert summary["cluster"] == address and summary["games"] == 8
 

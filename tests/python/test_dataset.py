@@ -4,7 +4,7 @@ their directory, and the standard readers."""
 
 import multiprocessing
 import os
-import random
+import signal
 import subprocess
 import sys
 from concurrent.futures import Executor, Future, ProcessPoolExecutor
@@ -12,15 +12,17 @@ from dataclasses import replace
 
 import pyarrow.parquet as pq
 import pytest
+from binding_support import random_plies
 from tovak_python import Position
 
-from tovak import records
+from tovak.runs import reader
 from tovak.analysis import SearchLimits
-from tovak.atomic_files import write_atomically
-from tovak.dataset import PLY_SCHEMA, DatasetWriter, RunDirectory, RunDirectoryError, records_table
+from tovak._atomic_files import write_atomically
+from tovak.runs.dataset import PLY_SCHEMA, DatasetWriter, RunDirectory, RunDirectoryError, records_table
 from tovak.notation import SQUARES, from_text, to_text
-from tovak.occupancy import Occupancy, squares_mask, squares_text
-from tovak.selfplay import GameRecord, GameSettings, play_game, play_games, settings_to_json
+from tovak._occupancy import Occupancy, squares_mask, squares_text
+from tovak.runs.records import GameRecord
+from tovak.runs.selfplay import GameSettings, play_game, play_games, settings_to_json
 
 SETTINGS = GameSettings(limits=SearchLimits(1), seed=11, max_plies=50)
 
@@ -49,15 +51,9 @@ def test_occupancy_bits_are_board_indices(squares, expected):
 
 @pytest.mark.parametrize("seed", range(4))
 def test_occupancy_follows_random_games_as_the_module_does(seed):
-    rng = random.Random(seed)
     position = Position()
     board = Occupancy.from_text(to_text(position))
-    for _ in range(300):
-        moves = position.legal_moves()
-        if not moves:
-            break
-        move = rng.choice(moves)
-        position.apply_move(move)
+    for move in random_plies(seed, 300, position):
         board.play(move)
         assert board.text() == to_text(position)
 
@@ -83,13 +79,13 @@ def test_a_game_without_plies_keeps_one_row(tmp_path):
                         winner="white", end_reason="crash", white_player="a", black_player="b")
     with new_run(tmp_path / "run") as run:
         run.writer().write([record])
-    assert records.read_plies(tmp_path / "run").to_pylist() == [
+    assert reader.read_plies(tmp_path / "run").to_pylist() == [
         {"game": 1, "ply": 0, "position": "W:a1,b1,c1 B:h8 b", "white": 7, "black": 1 << 63, "side": "black",
          "move": None, "chosen_by": None, "score": None, "depth": None, "nodes": None, "quiescence_nodes": None,
          "winner": "white", "result": None, "end_reason": "crash", "white_player": "a", "black_player": "b"}
     ]
-    assert records.read_game(tmp_path / "run", 1) == record
-    assert records.move_lists(tmp_path / "run") == {1: []}
+    assert reader.read_game(tmp_path / "run", 1) == record
+    assert reader.move_lists(tmp_path / "run") == {1: []}
 
 
 def test_pyarrow_dataset_is_imported_only_when_a_run_is_read(tmp_path, games):
@@ -100,9 +96,9 @@ def test_pyarrow_dataset_is_imported_only_when_a_run_is_read(tmp_path, games):
     script = (
         "import sys\n"
         "import tovak.cli.app\n"
-        "from tovak import records\n"
+        "from tovak.runs import reader\n"
         "at_start = 'pyarrow.dataset' in sys.modules\n"
-        f"table = records.read_plies({str(tmp_path / 'run')!r}, games=[2, 3])\n"
+        f"table = reader.read_plies({str(tmp_path / 'run')!r}, games=[2, 3])\n"
         "print(at_start, 'pyarrow.dataset' in sys.modules, sorted(set(table.column('game').to_pylist())))\n"
     )
     run = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, timeout=60)
@@ -117,13 +113,13 @@ def test_written_games_read_back_equal(tmp_path, games):
         first = writer.write([games[5], games[1], games[3]])
         second = writer.write([g for g in games if g.number not in (2, 4, 6)])
     assert (first.name, second.name) == ("chunk-000001.parquet", "chunk-000002.parquet")
-    back = records.read_games(tmp_path / "run")
+    back = reader.read_games(tmp_path / "run")
     assert back == [timeless(g) for g in games]
-    assert records.read_games(tmp_path / "run", [7, 3]) == [timeless(games[2]), timeless(games[6])]
-    assert records.recorded_games(tmp_path / "run") == set(range(1, 9))
-    assert records.move_lists(tmp_path / "run")[4] == [p.move for p in games[3].plies]
+    assert reader.read_games(tmp_path / "run", [7, 3]) == [timeless(games[2]), timeless(games[6])]
+    assert reader.recorded_games(tmp_path / "run") == set(range(1, 9))
+    assert reader.move_lists(tmp_path / "run")[4] == [p.move for p in games[3].plies]
     with pytest.raises(LookupError, match="game 9 is not recorded"):
-        records.read_game(tmp_path / "run", 9)
+        reader.read_game(tmp_path / "run", 9)
 
 
 def test_standard_readers_read_the_data_folder(tmp_path, games):
@@ -134,7 +130,7 @@ def test_standard_readers_read_the_data_folder(tmp_path, games):
         run.writer().write(games[4:])
     data = tmp_path / "run" / "data"
     (data / ".chunk-000003.parquet.1.tmp").write_bytes(b"half a chunk")  # a writer killed mid-write
-    expected = records.read_plies(tmp_path / "run")
+    expected = reader.read_plies(tmp_path / "run")
     frame = pandas.read_parquet(data).sort_values(["game", "ply"]).reset_index(drop=True)
     assert frame.equals(expected.to_pandas())
     lazy = polars.read_parquet(str(data / "*.parquet")).sort(["game", "ply"])
@@ -160,7 +156,7 @@ def test_a_writer_adds_chunks_and_never_replaces_one(tmp_path, games):
 def test_a_failed_write_leaves_no_file(tmp_path, monkeypatch):
     import errno
 
-    from tovak import atomic_files
+    from tovak import _atomic_files as atomic_files
 
     real_write = os.write
 
@@ -173,6 +169,73 @@ def test_a_failed_write_leaves_no_file(tmp_path, monkeypatch):
     with pytest.raises(OSError, match="No space left on device"):
         write_atomically(tmp_path / "x", b"0123456789")
     assert list(tmp_path.iterdir()) == []
+
+
+@pytest.fixture
+def ctrl_c_raises():
+    """SIGINT raises KeyboardInterrupt here, even in a suite started with it ignored."""
+    previous = signal.signal(signal.SIGINT, signal.default_int_handler)
+    yield
+    signal.signal(signal.SIGINT, previous)
+
+
+def test_ctrl_c_once_a_match_chunk_is_on_disk_does_not_write_its_games_again(
+    tmp_path, games, monkeypatch, ctrl_c_raises
+):
+    from tovak.runs import dataset
+    from tovak.match.recording import CHUNK_GAMES, MatchOutput
+    from tovak.match.settings import MatchGame, MatchSettings
+    from tovak.match.player_spec import parse_player_spec
+
+    real_write = dataset.write_atomically
+
+    def write_then_interrupt(path, data, **options):
+        real_write(path, data, **options)
+        if path.suffix == ".parquet":
+            signal.raise_signal(signal.SIGINT)  # Ctrl-C the moment the chunk is whole
+
+    monkeypatch.setattr(dataset, "write_atomically", write_then_interrupt)
+    engine = parse_player_spec("engine:depth=1")
+    numbered = [replace(games[n % len(games)], number=n + 1) for n in range(CHUNK_GAMES)]
+    with pytest.raises(KeyboardInterrupt):
+        with MatchOutput.create(str(tmp_path / "run"), MatchSettings(players=(engine, engine), games=CHUNK_GAMES)) as output:
+            for record in numbered:
+                output.add(MatchGame(record))
+    assert len(list((tmp_path / "run" / "data").glob("chunk-*.parquet"))) == 1
+    rows = reader.read_plies(tmp_path / "run", columns=["game"]).column("game").to_pylist()
+    assert sorted(rows) == sorted(record.number for record in numbered for _ in record.plies)
+
+
+def test_ctrl_c_once_a_self_play_chunk_is_on_disk_stops_the_run_with_each_game_once(
+    tmp_path, monkeypatch, ctrl_c_raises
+):
+    from tovak.errors import CommandError
+    from tovak.runs import dataset
+    from tovak.runs.session import INTERRUPTED, KIND, SelfPlayRun, recorded_settings
+
+    real_write = dataset.write_atomically
+    chunks = []
+
+    def write_then_interrupt(path, data, **options):
+        real_write(path, data, **options)
+        if path.suffix == ".parquet":
+            chunks.append(path)
+            if len(chunks) == 2:
+                signal.raise_signal(signal.SIGINT)
+
+    monkeypatch.setattr(dataset, "write_atomically", write_then_interrupt)
+    out = tmp_path / "run"
+    with RunDirectory.create(out, KIND, recorded_settings(6, SETTINGS)) as run:
+        with pytest.raises(CommandError, match=r"^interrupted; 2 of 6 games recorded") as stopped:
+            SelfPlayRun(run, chunk_plies=1, replays=0).play(executor=None)  # a chunk a game
+    assert stopped.value.status == INTERRUPTED
+    assert len(chunks) == 2
+    assert sorted(reader.recorded_games(out)) == [1, 2]
+    with RunDirectory.open(out, KIND) as run:
+        SelfPlayRun(run, replays=0).play(executor=None)
+    # The resumed run holds each game once, as an uninterrupted run plays it.
+    assert len(chunks) == 3  # the resumed sitting kept its four games for one chunk
+    assert reader.read_games(out) == [timeless(play_game(SETTINGS, number)) for number in range(1, 7)]
 
 
 def test_run_directory_is_exclusive(tmp_path):
@@ -192,7 +255,7 @@ def test_opening_a_run_removes_stale_temporaries(tmp_path, games):
         run.writer().write(games[:1])
     stale = tmp_path / "run" / "data" / ".chunk-000002.parquet.999.tmp"
     stale.write_bytes(b"PAR1")
-    assert records.recorded_games(tmp_path / "run") == {1}  # readers never see it
+    assert reader.recorded_games(tmp_path / "run") == {1}  # readers never see it
     with RunDirectory.open(tmp_path / "run", "selfplay"):
         assert not stale.exists()
 

@@ -5,6 +5,7 @@ import random
 
 import numpy as np
 import pytest
+from binding_support import random_plies
 from tovak_python import Position
 
 import tovak.env
@@ -30,11 +31,8 @@ def sample_positions(count=40, seed=3):
     positions = []
     while len(positions) < count:
         position = Position()
-        for _ in range(rng.randrange(0, 60)):
-            moves = position.legal_moves()
-            if not moves:
-                break
-            position.apply_move(rng.choice(moves))
+        for _ in random_plies(rng, rng.randrange(0, 60), position):
+            pass
         positions.append(position)
     return positions
 

@@ -4,16 +4,15 @@ there is room again. The disk is a real tmpfs of a few kilobytes."""
 
 import os
 import subprocess
-import sys
 
 import pytest
+from command_support import tovak
 
-from tovak import records
+from tovak.runs import reader
 
 
 def tovak_selfplay(*args):
-    return subprocess.run([sys.executable, "-m", "tovak", "selfplay", *args], capture_output=True, text=True,
-                          timeout=300)
+    return tovak("selfplay", *args)
 
 
 def mount(*args):
@@ -46,7 +45,7 @@ def test_a_full_disk_stops_the_run_cleanly_and_resume_finishes_it(small_disk, tm
     assert "No space left on device" in run.stderr and "--resume" in run.stderr
     assert len(run.stderr.splitlines()) == 1, run.stderr
     # The chunks written before are whole, and nothing half-written is left.
-    kept = records.read_plies(out).to_pylist()
+    kept = reader.read_plies(out).to_pylist()
     assert 0 < len({row["game"] for row in kept}) < 150
     assert [p.name for p in (out / "data").iterdir() if not p.name.startswith("chunk-")] == []
 
@@ -55,7 +54,7 @@ def test_a_full_disk_stops_the_run_cleanly_and_resume_finishes_it(small_disk, tm
     assert resumed.returncode == 0, resumed.stderr
     whole = tovak_selfplay(*RUN, "--out", str(tmp_path / "whole"))
     assert whole.returncode == 0, whole.stderr
-    assert records.read_plies(out) == records.read_plies(tmp_path / "whole")
+    assert reader.read_plies(out) == reader.read_plies(tmp_path / "whole")
 
 
 def test_a_read_only_disk_is_one_line_and_keeps_the_run(small_disk):
@@ -65,11 +64,11 @@ def test_a_read_only_disk_is_one_line_and_keeps_the_run(small_disk):
     assert first.returncode == 0, first.stderr
     # As if the run had been killed before its last chunk: one game is missing.
     sorted((out / "data").glob("chunk-*.parquet"))[-1].unlink()
-    before = records.read_plies(out)
+    before = reader.read_plies(out)
     assert mount("-o", "remount,ro", str(small_disk)).returncode == 0
     resumed = tovak_selfplay("--out", str(out), "--resume")
     assert resumed.returncode == 1
     assert resumed.stderr.startswith("tovak: error: cannot write ")
     assert "Read-only file system; 3 of 4 games are recorded" in resumed.stderr
     assert len(resumed.stderr.splitlines()) == 1, resumed.stderr
-    assert records.read_plies(out) == before
+    assert reader.read_plies(out) == before

@@ -1,4 +1,4 @@
-"""``python -m tovak.function_player``: a Python function answering the line protocol."""
+"""``python -m tovak.protocol.function_server``: a Python function answering the line protocol."""
 
 import json
 import subprocess
@@ -17,7 +17,7 @@ def converse(*lines):
     """The exit status, the events written and the standard error of one player fed ``lines``."""
     raw = b"".join((line if isinstance(line, bytes) else json.dumps(line).encode()) + b"\n" for line in lines)
     run = subprocess.run(
-        [sys.executable, "-m", "tovak.function_player", TARGET],
+        [sys.executable, "-m", "tovak.protocol.function_server", TARGET],
         input=raw,
         capture_output=True,
         cwd=BOTS,

@@ -3,10 +3,10 @@
 import copy
 import json
 import pickle
-import random
 import stat
 
 import pytest
+from binding_support import random_plies
 from tovak_python import Position
 
 from tovak import Game
@@ -16,16 +16,7 @@ WIN_IN_ONE = "W:a1,b1,a2 B:b2,h8 w"  # a1-b2 takes b2 and leaves Black one piece
 
 
 def random_moves(seed, plies, start=None):
-    position = Position() if start is None else from_text(start)
-    rng = random.Random(seed)
-    moves = []
-    for _ in range(plies):
-        legal = position.legal_moves()
-        if not legal:
-            break
-        moves.append(rng.choice(legal))
-        position.apply_move(moves[-1])
-    return moves
+    return list(random_plies(seed, plies, None if start is None else from_text(start)))
 
 
 def state(game):

@@ -4,8 +4,8 @@ import math
 
 import pytest
 
-from tovak.elo import elo_estimate, elo_from_score, pentanomial, score_from_elo
-from tovak.sprt import SprtSettings, llr, sprt_decision
+from tovak.match.elo import elo_estimate, elo_from_score, pentanomial, score_from_elo
+from tovak.match.sprt import SprtSettings, llr, sprt_decision
 
 Z = 1.959963984540054
 

@@ -1,6 +1,7 @@
 import random
 
 import pytest
+from binding_support import random_plies
 from tovak_python import Position
 
 from tovak.notation import SQUARES, from_text, square_index, to_text
@@ -65,10 +66,7 @@ def test_positions_of_random_games_round_trip():
     rng = random.Random(7)
     for _ in range(5):
         position = Position()
-        for _ in range(80):
-            if position.outcome() is not None:
-                break
-            position.apply_move(rng.choice(position.legal_moves()))
+        for _ in random_plies(rng, 80, position):
             again = from_text(to_text(position))
             assert placement(again) == placement(position)
             assert again.legal_moves() == position.legal_moves()

@@ -53,7 +53,7 @@ OBJECTS = documented_objects()
 
 def test_the_walk_finds_the_package():
     names = {name for name, _ in OBJECTS}
-    assert {"tovak.game.Game", "tovak.game.Game.push", "tovak.analysis.start", "tovak.cli.app.main"} <= names
+    assert {"tovak.game.Game", "tovak.game.Game.push", "tovak.analysis.live.start", "tovak.cli.app.main"} <= names
 
 
 @pytest.mark.parametrize("name, value", OBJECTS, ids=[name for name, _ in OBJECTS])

@@ -3,7 +3,7 @@
 import pytest
 
 from tovak.analysis import SearchLimits
-from tovak.player_spec import parse_player_spec
+from tovak.match.player_spec import parse_player_spec
 
 
 @pytest.mark.parametrize(

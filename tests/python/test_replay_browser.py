@@ -16,8 +16,8 @@ from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 from tovak.analysis import SearchLimits
-from tovak.replay_html import replay_page
-from tovak.selfplay import GameSettings, play_game
+from tovak.replay.page import replay_page
+from tovak.runs.selfplay import GameSettings, play_game
 
 # One round trip reads everything a step may change.
 STATE_SCRIPT = """

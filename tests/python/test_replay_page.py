@@ -10,9 +10,10 @@ import pytest
 
 from tovak.analysis import SearchLimits
 from tovak.notation import from_text
-from tovak.replay_html import replay_page, result_text
-from tovak.score_chart import score_chart
-from tovak.selfplay import GameRecord, GameSettings, PlyRecord, play_game
+from tovak.replay.page import replay_page, result_text
+from tovak.replay._chart import score_chart
+from tovak.runs.records import GameRecord, PlyRecord
+from tovak.runs.selfplay import GameSettings, play_game
 
 SVG = "{http://www.w3.org/2000/svg}"
 

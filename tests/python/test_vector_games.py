@@ -14,8 +14,8 @@ from tovak_python import Position
 from tovak import _batch
 from tovak.features import legal_mask, move_index, move_of_index, planes
 from tovak.notation import from_text, to_text
-from tovak.player_spec import parse_player_spec
-from tovak.players import make_player
+from tovak.match.player_spec import parse_player_spec
+from tovak.match.players import make_player
 from tovak.vector import Games
 
 # Few pieces a side: games end within a few dozen plies, so endings,

@@ -1,4 +1,4 @@
-"""The ``tovak`` command: play against the engine, analyse positions, self-play."""
+"""The ``tovak`` command: play against the engine, analyze positions, self-play."""
 
 from tovak.cli.app import main
 

@@ -16,7 +16,8 @@ from typing import TYPE_CHECKING, Any
 from tovak_python import Position
 
 from tovak import analysis
-from tovak.cli.args import CommandError, USAGE_ERROR, add_search_options, add_style_option
+from tovak.cli.args import add_search_options, add_style_option
+from tovak.errors import USAGE_ERROR, CommandError
 from tovak.analysis import DEFAULT_DEPTH, SearchLimits, SearchReport
 from tovak.notation import from_text, to_text
 from tovak.terms import LOSS_SCORE, legal_move_count, winner_sentence
@@ -37,7 +38,7 @@ depth's line is exactly what analyze_timed gives for that depth, so with
 
 The position is given in the text form "W:<squares> B:<squares> <w|b>" (quote
 it, or pass its three fields as separate words); without one, the initial
-position is analysed.
+position is analyzed.
 """
 
 ENTRY_POINT = "analyze_timed"
@@ -48,7 +49,7 @@ def add_parser(subparsers: Any) -> None:
     """Register ``tovak analyze`` and its options."""
     parser = subparsers.add_parser(
         "analyze",
-        help="analyse a position",
+        help="analyze a position",
         description=DESCRIPTION,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
@@ -79,7 +80,7 @@ class AnalysisRun:
 
 
 def run(args: argparse.Namespace) -> int:
-    """Analyse the position the options name and print the result."""
+    """Analyze the position the options name and print the result."""
     position = _read_position(args.position)
     limits = SearchLimits(depth=args.depth, time_ms=args.time_ms)
     static_score = position.evaluate()

@@ -3,21 +3,21 @@ into one line on stderr with a non-zero exit status."""
 
 from __future__ import annotations
 
-import importlib.metadata
 import os
 import sys
 from collections.abc import Sequence
 
-import tovak
+from tovak._version import __version__
 from tovak.cli import analyze, engine, match, play, replay, selfplay
-from tovak.cli.args import CommandError, Parser
+from tovak.cli.args import Parser
+from tovak.errors import CommandError
 
 PROG = "tovak"
 INTERRUPTED = 130
 INTERNAL_ERROR = 70
 
 DESCRIPTION = """\
-Play, analyse and self-play the point-reflection board game: an 8 x 8 board,
+Play, analyze and self-play the point-reflection board game: an 8 x 8 board,
 sixteen pieces a side, and pieces that jump by mirroring through the midpoint
 of two friendly pieces. Run "tovak COMMAND --help" for the options of each
 command.
@@ -27,7 +27,7 @@ command.
 def build_parser() -> Parser:
     """The parser of the ``tovak`` command and its subcommands."""
     parser = Parser(prog=PROG, description=DESCRIPTION)
-    parser.add_argument("--version", action="version", version=f"{PROG} {package_version()}")
+    parser.add_argument("--version", action="version", version=f"{PROG} {__version__}")
     subparsers = parser.add_subparsers(
         title="commands", dest="command", metavar="COMMAND", parser_class=Parser, required=True
     )
@@ -39,14 +39,6 @@ def build_parser() -> Parser:
     engine.add_parser(subparsers)
     parser.commands = subparsers.choices
     return parser
-
-
-def package_version() -> str:
-    """The installed distribution's version; the package's own when run from a source tree."""
-    try:
-        return importlib.metadata.version("tovak")
-    except importlib.metadata.PackageNotFoundError:
-        return tovak.__version__
 
 
 def main(argv: Sequence[str] | None = None) -> int:

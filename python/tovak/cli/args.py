@@ -12,18 +12,10 @@ from collections.abc import Callable, Mapping, Sequence
 from typing import Any, NoReturn
 
 from tovak.analysis import MAX_DEPTH, NO_TIME_LIMIT_MS
+from tovak.errors import USAGE_ERROR
 from tovak.notation import from_text, to_text
 from tovak.terms import Color
 
-USAGE_ERROR = 2
-
-
-class CommandError(Exception):
-    """A failure to report as one line on stderr, with an exit status."""
-
-    def __init__(self, message: str, status: int = 1):
-        super().__init__(message)
-        self.status = status
 
 
 class Parser(argparse.ArgumentParser):

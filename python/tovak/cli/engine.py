@@ -6,7 +6,7 @@ import argparse
 import sys
 from typing import Any
 
-from tovak.engine_session import serve
+from tovak.protocol.search_server import serve
 
 DESCRIPTION = """\
 Run the engine as a program that front ends, bots and match runners drive

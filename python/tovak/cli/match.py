@@ -9,15 +9,18 @@ from typing import Any
 
 from tqdm import tqdm
 
-from tovak.cli.args import USAGE_ERROR, CommandError, add_game_options, bounded_int
-from tovak.cli.match_output import MatchOutput
-from tovak.match import MatchGame, MatchSettings, run_match
-from tovak.match_result import COLOURS, MatchResult
-from tovak.player_failure import PlayerFailure
-from tovak.player_spec import PlayerSpec, parse_player_spec
-from tovak.players import DEFAULT_MOVE_TIME_MS, make_player
-from tovak.selfplay import DEFAULT_MAX_PLIES
-from tovak.sprt import SprtSettings
+from tovak.cli.args import add_game_options, bounded_int
+from tovak.errors import USAGE_ERROR, CommandError
+from tovak.match.recording import MatchOutput
+from tovak.match.runner import run_match
+from tovak.match.settings import MatchGame, MatchSettings
+from tovak.match.result import MatchResult
+from tovak.match.player_failure import PlayerFailure
+from tovak.match.player_spec import PlayerSpec, parse_player_spec
+from tovak.match.players import DEFAULT_MOVE_TIME_MS, make_player
+from tovak.runs.selfplay import DEFAULT_MAX_PLIES
+from tovak.match.sprt import SprtSettings
+from tovak.terms import COLORS
 
 DESCRIPTION = """\
 Play two players against each other and tell which is stronger, by how much.
@@ -25,7 +28,7 @@ Players are given as
   engine:depth=N, engine:time_ms=N     the built-in engine (both limits may be combined)
   python:MODULE:FUNCTION               a function taking a Position, returning a move text
   cmd:COMMAND LINE                     a program speaking the line protocol of 'tovak engine'
-Each random opening is played twice with colours swapped. A player that
+Each random opening is played twice with colors swapped. A player that
 crashes, hangs (takes ten times its move time and two seconds more), plays an
 illegal move or breaks the protocol loses that game; the match goes on. The
 result table, the Elo difference with its 95% interval and the SPRT verdict are
@@ -97,7 +100,7 @@ def run(args: argparse.Namespace) -> int:
         raise CommandError(f"a match needs exactly two --player options, got {len(specs)}", USAGE_ERROR)
     if args.games % 2:
         raise CommandError(
-            f"--games must be even: each opening is played twice, with colours swapped (got {args.games})",
+            f"--games must be even: each opening is played twice, with colors swapped (got {args.games})",
             USAGE_ERROR,
         )
     settings = MatchSettings(
@@ -136,10 +139,11 @@ def result_text(result: MatchResult, out_dir: str) -> str:
     lines = [
         f"{len(result.games)} games, {result.estimate.pairs} complete pairs of openings",
         "",
+        # The heading, like summary.json's "by_colour", is output that scripts read: it keeps its spelling.
         f"{'player':<{width}}  colour  wins  losses  unfinished",
     ]
-    for name, results in zip(players, result.by_colour):
-        for color in COLOURS:
+    for name, results in zip(players, result.by_color):
+        for color in COLORS:
             r = results[color]
             lines.append(f"{name:<{width}}  {color:<6}  {r.wins:>4}  {r.losses:>6}  {r.unfinished:>10}")
     lines.append("")

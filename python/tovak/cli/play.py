@@ -20,7 +20,8 @@ from tovak_python import parse_move_string
 
 from tovak import analysis
 from tovak.analysis import DEFAULT_DEPTH, SearchLimits
-from tovak.cli.args import CommandError, USAGE_ERROR, add_search_options, add_style_option, position_arg, side_arg
+from tovak.cli.args import add_search_options, add_style_option, position_arg, side_arg
+from tovak.errors import USAGE_ERROR, CommandError
 from tovak.game import Game
 from tovak.terms import Color, legal_move_count, winner_sentence
 

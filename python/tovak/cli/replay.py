@@ -6,13 +6,14 @@ import argparse
 from pathlib import Path
 from typing import Any
 
-from tovak.atomic_files import write_atomically
-from tovak.cli.args import USAGE_ERROR, CommandError, bounded_int
-from tovak.cli.run_summary import replay_name
-from tovak.dataset import REPLAYS_DIR, RunDirectoryError, read_run_info
-from tovak.records import read_game
-from tovak.replay_html import replay_page
-from tovak.selfplay import settings_from_json
+from tovak._atomic_files import write_atomically
+from tovak.cli.args import bounded_int
+from tovak.errors import USAGE_ERROR, CommandError
+from tovak.runs.summary import replay_name
+from tovak.runs.dataset import REPLAYS_DIR, RunDirectoryError, read_run_info
+from tovak.runs.reader import read_game
+from tovak.replay.page import replay_page
+from tovak.runs.selfplay import settings_from_json
 
 DESCRIPTION = """\
 Write the HTML replay of game K of a run (a directory written by "tovak

@@ -12,55 +12,34 @@ import argparse
 import os
 import signal
 import time
-from collections.abc import Generator, Iterator
-from concurrent.futures import Executor
+from collections.abc import Callable, Iterator
 from contextlib import contextmanager
 from pathlib import Path
 from types import FrameType
-from typing import Any, NoReturn
+from typing import Any
 
 from tqdm import tqdm
 
 from tovak.analysis import DEFAULT_DEPTH, SearchLimits
-from tovak.atomic_files import write_atomically
-from tovak.cli.args import (
-    USAGE_ERROR,
-    CommandError,
-    add_game_options,
-    add_search_options,
-    add_style_option,
-    bounded_int,
-    position_arg,
-)
-from tovak.cli.executors import open_executor
-from tovak.dataset import (
-    REPLAYS_DIR,
-    DatasetWriter,
-    RunDirectory,
-    RunDirectoryError,
-    read_run_info,
-    records_table,
-)
+from tovak.cli.args import add_game_options, add_search_options, add_style_option, bounded_int, position_arg
+from tovak.errors import USAGE_ERROR, CommandError
 from tovak.notation import from_text
-from tovak.records import games_from_table, read_games, recorded_games
-from tovak.replay_html import replay_page, result_text
-from tovak.cli.run_summary import replay_name, run_summary, summary_lines
-from tovak.selfplay import (
-    DEFAULT_MAX_PLIES,
-    GameRecord,
-    GameSettings,
-    play_games,
-    settings_from_json,
-    settings_to_json,
+from tovak.replay import result_text
+from tovak.runs.dataset import DATA_DIR, REPLAYS_DIR, RunDirectory, RunDirectoryError, read_run_info
+from tovak.runs.executors import open_executor
+from tovak.runs.reader import read_games
+from tovak.runs.records import GameRecord
+from tovak.runs.selfplay import DEFAULT_MAX_PLIES, GameSettings
+from tovak.runs.session import (
+    DEFAULT_CHUNK_PLIES,
+    KIND,
+    RECORDED_SETTINGS,
+    SelfPlayRun,
+    conflicting_setting,
+    recorded_settings,
 )
+from tovak.runs.summary import replay_name, run_summary
 from tovak.terms import winner_sentence
-
-KIND = "selfplay"
-DEFAULT_CHUNK_PLIES = 50_000
-# A chunk is also written when this long has passed since the last one, so a
-# slow run (deep searches) does not keep much unsaved work in memory.
-CHUNK_SECONDS = 60.0
-INTERRUPTED = 130
 
 DESCRIPTION = """\
 Let the engine play against itself and write every ply to a Parquet dataset
@@ -77,17 +56,17 @@ recorded settings. HTML replays are written for the first --replays games;
 "tovak replay" writes any other from the dataset.
 """
 
-# The settings a run records, with their defaults: on --resume an option
-# given again must agree with the recorded value.
-_SETTING_OPTIONS = {
-    "games": ("--games", 1),
-    "depth": ("--depth", None),
-    "time_ms": ("--time-ms", None),
-    "seed": ("--seed", 0),
-    "random_plies": ("--random-plies", 2),
-    "max_plies": ("--max-plies", DEFAULT_MAX_PLIES),
-    "start": ("--position", None),
-}
+# The option of each recorded setting whose name is not the setting's own.
+_OPTION_DESTS = {"start": "position"}
+
+
+def _given(args: argparse.Namespace, key: str) -> Any:
+    """The value given for a recorded setting; None when its option was left out."""
+    return getattr(args, _OPTION_DESTS.get(key, key))
+
+
+def _option(key: str) -> str:
+    return "--" + _OPTION_DESTS.get(key, key).replace("_", "-")
 
 
 def add_parser(subparsers: Any) -> None:
@@ -162,12 +141,9 @@ def run(args: argparse.Namespace) -> int:
     # directory is created only once the games have somewhere to be played.
     _check_run_directory(args, out)
     with open_executor(args.jobs, args.cluster) as executor, _open_run(args, out) as run_dir:
-        games = int(run_dir.info["settings"]["games"])
-        settings = settings_from_json(run_dir.info["settings"])
-        done = recorded_games(out)
         started = time.perf_counter()
-        session = _Session(run_dir, settings, games, done, args)
-        with _terminate_as_interrupt():
+        session = SelfPlayRun(run_dir, chunk_plies=args.chunk_plies, replays=args.replays)
+        with _progress(args, session.games, len(session.done)) as session.on_game, _terminate_as_interrupt():
             session.play(executor)
         seconds = time.perf_counter() - started
         session.write_missing_replays()
@@ -182,6 +158,35 @@ def run(args: argparse.Namespace) -> int:
         run_dir.write_summary(summary)
     print("\n".join(summary_lines(summary, out) + _replay_lines(out, session.replay_numbers())))
     return 0
+
+
+@contextmanager
+def _progress(args: argparse.Namespace, games: int, done: int) -> Iterator[Callable[[GameRecord], None]]:
+    """What the command does with each game kept: the progress bar, and the diagrams with --show."""
+    bar = tqdm(
+        total=games,
+        initial=done,
+        unit="game",
+        disable=True if args.no_progress else None,
+        leave=False,
+        dynamic_ncols=True,
+    )
+    started = time.perf_counter()
+    plies = 0
+
+    def on_game(record: GameRecord) -> None:
+        nonlocal plies
+        plies += len(record.plies)
+        if args.show:
+            tqdm.write(_game_diagrams(record, args.style), end="")
+        rate = plies / max(time.perf_counter() - started, 1e-9)
+        bar.set_postfix_str(f"{plies} plies, {rate:.0f} plies/s", refresh=False)
+        bar.update(1)
+
+    try:
+        yield on_game
+    finally:
+        bar.close()
 
 
 # The games named one by one after the summary; further replays are counted.
@@ -218,8 +223,7 @@ def _open_run(args: argparse.Namespace, out: Path) -> Iterator[RunDirectory]:
             run_dir = RunDirectory.open(out, KIND)
         else:
             settings = _settings_from_options(args)
-            recorded = {"games": _given_or_default(args, "games"), **settings_to_json(settings)}
-            run_dir = RunDirectory.create(out, KIND, recorded)
+            run_dir = RunDirectory.create(out, KIND, recorded_settings(_given_or_default(args, "games"), settings))
     except RunDirectoryError as error:
         raise CommandError(str(error), USAGE_ERROR) from None
     except OSError as error:
@@ -239,9 +243,8 @@ def _settings_from_options(args: argparse.Namespace) -> GameSettings:
 
 
 def _given_or_default(args: argparse.Namespace, key: str) -> int:
-    value: int | None = getattr(args, key)
-    default = _SETTING_OPTIONS[key][1]
-    return value if value is not None else int(default or 0)
+    value: int | None = _given(args, key)
+    return value if value is not None else int(RECORDED_SETTINGS[key] or 0)
 
 
 def _check_start_is_playable(settings: GameSettings) -> None:
@@ -252,166 +255,19 @@ def _check_start_is_playable(settings: GameSettings) -> None:
 
 
 def _check_resume_options(args: argparse.Namespace, recorded: dict[str, Any]) -> None:
-    missing = [key for key in _SETTING_OPTIONS if key not in recorded]
+    missing = [key for key in RECORDED_SETTINGS if key not in recorded]
     if missing:
         raise CommandError(
             f"the run in {args.out!r} does not record its {missing[0]}: it was not written by tovak selfplay",
             USAGE_ERROR,
         )
-    given = {
-        "games": args.games,
-        "depth": args.depth,
-        "time_ms": args.time_ms,
-        "seed": args.seed,
-        "random_plies": args.random_plies,
-        "max_plies": args.max_plies,
-        "start": args.position,
-    }
-    for key, value in given.items():
-        if value is not None and value != recorded.get(key):
-            option = _SETTING_OPTIONS[key][0]
-            raise CommandError(
-                f"{option} {value} conflicts with the recorded run ({key} {recorded.get(key)}); "
-                "leave it out to resume with the recorded settings",
-                USAGE_ERROR,
-            )
-
-
-class _Session:
-    """One sitting of a run: plays the missing games and writes them in chunks."""
-
-    def __init__(
-        self, run_dir: RunDirectory, settings: GameSettings, games: int, done: set[int], args: argparse.Namespace
-    ):
-        self.run_dir = run_dir
-        self.settings = settings
-        self.games = games
-        self.done = set(done)
-        self.args = args
-        self.writer: DatasetWriter = run_dir.writer()
-        self.pending: list[GameRecord] = []
-        self.pending_plies = 0
-        self.last_chunk = time.monotonic()
-        self.settings_text = settings.describe()
-
-    def play(self, executor: Executor | None) -> None:
-        missing = [n for n in range(1, self.games + 1) if n not in self.done]
-        bar = tqdm(
-            total=self.games,
-            initial=len(self.done),
-            unit="game",
-            disable=True if self.args.no_progress else None,
-            leave=False,
-            dynamic_ncols=True,
-        )
-        started = time.perf_counter()
-        plies = 0
-        played = play_games(self.settings, missing, executor)
-        try:
-            while (record := self._next_game(played)) is not None:
-                if record.number in self.done:
-                    continue  # a game played twice (a lost worker's task run again)
-                self.done.add(record.number)
-                self.pending.append(record)
-                self.pending_plies += len(record.plies)
-                plies += len(record.plies)
-                if self.args.show:
-                    tqdm.write(_game_diagrams(record, self.args.style), end="")
-                if self._chunk_is_due():
-                    self.write_chunk()
-                rate = plies / max(time.perf_counter() - started, 1e-9)
-                bar.set_postfix_str(f"{plies} plies, {rate:.0f} plies/s", refresh=False)
-                bar.update(1)
-            self.write_chunk()
-        except KeyboardInterrupt:
-            self._stop("interrupted", INTERRUPTED)
-        except OSError as error:
-            raise CommandError(self._write_failure(error)) from None
-        finally:
-            played.close()
-            bar.close()
-
-    def _next_game(self, played: Generator[GameRecord, None, None]) -> GameRecord | None:
-        """The next finished game; a failure to play one (a lost cluster, a
-        broken worker pool) stops the run with the finished games saved."""
-        try:
-            return next(played)
-        except StopIteration:
-            return None
-        except (KeyboardInterrupt, CommandError):
-            raise
-        except Exception as error:  # noqa: BLE001 - reported in one line, with what was saved
-            self._stop(f"the games stopped: {type(error).__name__}: {error}", 1)
-
-    def _chunk_is_due(self) -> bool:
-        waited = time.monotonic() - self.last_chunk
-        return self.pending_plies >= self.args.chunk_plies or waited >= CHUNK_SECONDS
-
-    def write_chunk(self) -> None:
-        if not self.pending:
-            return
-        # The chunk and the list of what is still unsaved change together: an
-        # interrupt arriving meanwhile takes effect once both are done, so no
-        # game can be written twice.
-        with _signals_held():
-            self.writer.write(self.pending)
-            written, self.pending, self.pending_plies = self.pending, [], 0
-        self.last_chunk = time.monotonic()
-        for record in written:
-            if record.number <= self.args.replays:
-                self._write_replay(record)
-
-    def _stop(self, reason: str, status: int) -> NoReturn:
-        """Save the finished games, then end the command with ``reason``."""
-        try:
-            self.write_chunk()
-        except OSError as error:
-            raise CommandError(self._write_failure(error), status) from None
-        out = self.run_dir.path
+    key = conflicting_setting(recorded, {key: _given(args, key) for key in RECORDED_SETTINGS})
+    if key is not None:
         raise CommandError(
-            f"{reason}; {len(self.done)} of {self.games} games recorded in {str(out)!r} "
-            f"(continue with: tovak selfplay --out {out} --resume)",
-            status,
+            f"{_option(key)} {_given(args, key)} conflicts with the recorded run ({key} {recorded.get(key)}); "
+            "leave it out to resume with the recorded settings",
+            USAGE_ERROR,
         )
-
-    def _write_failure(self, error: OSError) -> str:
-        where = f" {error.filename!r}" if error.filename else ""
-        saved = len(self.done) - len(self.pending)
-        return (
-            f"cannot write{where}: {error.strerror or error}; {saved} of {self.games} games are recorded, "
-            f"continue with: tovak selfplay --out {self.run_dir.path} --resume"
-        )
-
-    def _write_replay(self, record: GameRecord) -> None:
-        # The page shows the game as the dataset holds it, as "tovak replay" would.
-        recorded = games_from_table(records_table([record]), self.settings.seed)[0]
-        folder = self.run_dir.replays_dir
-        folder.mkdir(exist_ok=True)
-        page = replay_page(recorded, self.settings_text).encode("utf-8")
-        write_atomically(folder / replay_name(record.number), page, replace=True)
-
-    def write_missing_replays(self) -> None:
-        """Replays asked for but not written yet (by a run stopped before they were due)."""
-        wanted = [n for n in range(1, min(self.args.replays, self.games) + 1)]
-        missing = [n for n in wanted if not (self.run_dir.replays_dir / replay_name(n)).exists()]
-        if missing:
-            for record in read_games(self.run_dir.path, missing):
-                self._write_replay(record)
-
-    def replay_numbers(self) -> list[int]:
-        """The games whose replays the run directory holds, of those asked for."""
-        wanted = range(1, min(self.args.replays, self.games) + 1)
-        return [n for n in wanted if (self.run_dir.replays_dir / replay_name(n)).exists()]
-
-
-@contextmanager
-def _signals_held() -> Iterator[None]:
-    held = {signal.SIGINT, signal.SIGTERM}
-    previous = signal.pthread_sigmask(signal.SIG_BLOCK, held)
-    try:
-        yield
-    finally:
-        signal.pthread_sigmask(signal.SIG_SETMASK, previous)
 
 
 @contextmanager
@@ -437,3 +293,23 @@ def _game_diagrams(record: GameRecord, style: str) -> str:
     chunks.append(f"Game {record.number}: {result_text(record)}\n\n")
     return "".join(chunks)
 
+
+def summary_lines(summary: dict[str, Any], run_dir: Path) -> list[str]:
+    """The summary as the command prints it, a line per figure."""
+    speed = summary["plies_per_second"]
+    speed_text = "n/a" if speed is None else f"{speed:.1f}"
+    where = f"cluster {summary['cluster']}" if summary["cluster"] else _jobs_text(summary["jobs"])
+    per_ply = summary["bytes_per_ply"]
+    lines = [
+        f"Games: {summary['games']} (White won {summary['white_wins']}, "
+        f"Black won {summary['black_wins']}, unfinished {summary['unfinished']})",
+        f"Average length: {summary['average_plies']:.1f} plies",
+        f"Speed: {speed_text} plies per second ({summary['seconds']:.2f} s, {where})",
+        f"Dataset: {os.path.join(run_dir, DATA_DIR)}{os.sep} ({summary['plies']} plies, "
+        + ("empty)" if per_ply is None else f"{per_ply:.1f} bytes per ply)"),
+    ]
+    return lines
+
+
+def _jobs_text(jobs: int) -> str:
+    return f"{jobs} job{'s' if jobs != 1 else ''}"
