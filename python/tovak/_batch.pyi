@@ -1,5 +1,8 @@
 # Type stub of the extension module tovak._batch (the batched games and the
-# features of one position); tovak.vector and tovak.features are its users.
+# features of one position, self-play in batches); tovak.vector, tovak.features
+# and tovak.runs.batched are its users.
+
+from typing import Any
 
 import numpy as np
 import numpy.typing as npt
@@ -49,3 +52,16 @@ class Games:
         npt.NDArray[np.bool_],
         npt.NDArray[np.int32],
     ]: ...
+
+def play_selfplay(
+    numbers: npt.NDArray[np.int64],
+    white: npt.NDArray[np.uint64],
+    black: npt.NDArray[np.uint64],
+    side: npt.NDArray[np.int8],
+    opening_counts: npt.NDArray[np.int32],
+    opening_moves: npt.NDArray[np.int16],
+    depth: int,
+    budget_ms: int,
+    max_plies: int,
+    threads: int,
+) -> dict[str, npt.NDArray[Any]]: ...

@@ -13,6 +13,7 @@ namespace nb = nanobind;
 
 void bind_features(nb::module_& module);
 void bind_games(nb::module_& module);
+void bind_selfplay(nb::module_& module);
 
 // "white" or "black" exactly, as Position.side_to_move() gives it; a
 // ValueError naming `what` otherwise.
