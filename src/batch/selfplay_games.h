@@ -23,13 +23,18 @@
 
 #include "core/move.h"
 #include "core/position.h"
+#include "engine/analysis.h"
+#include "engine/clock.h"
 #include "engine/table.h"
 
 namespace tovak {
 
+// The budget the package hands the engine for a search without a time limit.
+constexpr std::uint64_t NO_TIME_LIMIT_MS = UINT64_MAX;
+
 struct SelfPlayLimits {
     std::uint8_t depth = 1;
-    std::uint64_t budget_ms = UINT64_MAX;  // per search; the largest means no deadline reached
+    std::uint64_t budget_ms = NO_TIME_LIMIT_MS;  // per search
     int max_plies = 200;
 };
 
@@ -92,6 +97,8 @@ class SelfPlayer {
     void play(const SelfPlayOpening& game, SelfPlayColumns& out);
 
   private:
+    engine::AnalysisResult analyze(const Position& position, engine::Duration budget);
+
     SelfPlayLimits limits_;
     engine::TranspositionTable table_;
 };
