@@ -5,7 +5,8 @@ Its leaves are evaluated by the caller's network in batches, in a loop of
 asking and answering that any framework fits into, or by a built-in
 evaluator (:data:`EVALUATORS`) with no Python per leaf. The result holds the
 policy target (:class:`SearchResult`), and :meth:`Search.select` the moves
-to step the games with. Observations, masks and move numbers are those of
+to step the games with; :class:`SearchPlayer` (:mod:`tovak.mcts.player`)
+chooses one game's moves by the search. Observations, masks and move numbers are those of
 :mod:`tovak.features`, from the side to move's view.
 
     >>> import numpy as np
@@ -24,5 +25,6 @@ to step the games with. Observations, masks and move numbers are those of
 """
 
 from tovak.mcts._search import EVALUATORS, Evaluator, Leaves, Search, SearchResult
+from tovak.mcts.player import SearchPlayer
 
-__all__ = ["EVALUATORS", "Evaluator", "Leaves", "Search", "SearchResult"]
+__all__ = ["EVALUATORS", "Evaluator", "Leaves", "Search", "SearchPlayer", "SearchResult"]
