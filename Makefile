@@ -177,6 +177,8 @@ bench-pipeline: .venv/3.12/requirements.stamp
 	.venv/3.12/bin/python bench/pipeline_bench.py
 	@echo "== bench/vector_bench.py"
 	.venv/3.12/bin/python bench/vector_bench.py
+	@echo "== bench/mcts_bench.py"
+	.venv/3.12/bin/python bench/mcts_bench.py
 
 clean:
 	rm -rf build .venv $(DEMO_OUT)
