@@ -132,7 +132,7 @@ def test_a_finished_start_position_ends_without_rewards():
 
 
 @pytest.mark.parametrize(
-    "kwargs", [{"render_mode": "human"}, {"max_plies": 0}, {"random_plies": -1}]
+    "kwargs", [{"render_mode": "video"}, {"max_plies": 0}, {"random_plies": -1}]
 )
 def test_bad_settings_are_refused(kwargs):
     with pytest.raises(ValueError):
