@@ -18,7 +18,8 @@ __all__ = ["GameEnv"]
 Observation = npt.NDArray[np.float32]
 
 
-class GameEnv(gymnasium.Env[Observation, SupportsInt]):
+# Env[ObsType] is parametrised by the space's sample type, which a float32 Box spells as any array.
+class GameEnv(gymnasium.Env[npt.NDArray[Any], SupportsInt]):
     """A single game held in a one-game :class:`Games`, for learners that take one environment.
 
     An action that is not a legal move ends the episode as a loss: reward -1,
