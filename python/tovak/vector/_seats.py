@@ -42,8 +42,8 @@ class SelfPlaySeat:
         return state.current_player.copy()
 
     def viewed(self, games: Games, state: GamesState) -> tuple[npt.NDArray[np.float32], npt.NDArray[np.bool_]]:
-        """The games' own observations and masks: they are the mover's."""
-        return state.observation.copy(), state.legal_action_mask.copy()
+        """The games' own observations and masks: they are the mover's (no legal move once ended)."""
+        return state.observation.copy(), _without_ended(state, state.legal_action_mask.copy())
 
     def infos(self, games: Games, state: GamesState) -> dict[str, npt.NDArray[Any]]:
         """``current_player``: the side to move now, 0 White, 1 Black."""
@@ -65,8 +65,18 @@ class OpponentSeat:
         if waiting.any():
             observations[waiting] = seen_by_the_other_side(observations[waiting])
             masks[waiting] = False  # the agent is not to move: no legal action
-        return observations, masks
+        return observations, _without_ended(state, masks)
 
     def infos(self, games: Games, state: GamesState) -> dict[str, npt.NDArray[Any]]:
         """``agent_color``: the agent's colour in each game's episode, 0 White, 1 Black."""
         return {"agent_color": games.agent_colors().astype(np.int64)}
+
+
+def _without_ended(state: GamesState, masks: npt.NDArray[np.bool_]) -> npt.NDArray[np.bool_]:
+    """``masks`` with no legal action in a game that has ended.
+
+    A game cut at the ply limit still has moves in its position, but the next
+    step ignores its action (or refuses it): its mask must not offer any.
+    """
+    masks[state.terminated | state.truncated] = False
+    return masks
