@@ -2,7 +2,7 @@
 #   make test   C++ tests (plain and under ASan+UBSan), Python tests on 3.12 and 3.13; builds and
 #               installs log to build/logs/, each suite's output to build/test-logs/, and a
 #               summary of every suite closes the run (tools/run-suite, tools/test-summary)
-#   make bench  benchmarks
+#   make bench  benchmarks (make bench-abi3: the wheel's module against a full-API build)
 #   make wheel  one abi3 wheel for every interpreter from 3.12 on, in build/wheel/dist/
 #   make format the C++ sources of src/ rewritten in the checked-in style (.clang-format)
 #   make demo   a venv of its own, then the main job: an analysis and a self-play game with its HTML replay
@@ -16,7 +16,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_STAMP := build/.apt-updated
 
 .PRECIOUS: .venv/%/bin/python .venv/%/requirements.stamp
-.PHONY: wheel demo test test-suites import-graph cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
+.PHONY: wheel bench-abi3 demo test test-suites import-graph cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
 
 TEST_SUITES := format-check import-graph cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
 TEST_SUMMARY := build/test-summary
@@ -208,6 +208,7 @@ bench: deps-bench
 	cmake --build build/bench -j $(JOBS)
 	@for b in build/bench/bench/*_bench; do echo "== $$b"; $$b; done
 	@$(MAKE) --no-print-directory bench-pipeline
+	@$(MAKE) --no-print-directory bench-abi3
 
 # The self-play pipeline (games, records, Parquet files) against the engine's
 # searches alone, and two local jobs against one; the package as make test builds it.
@@ -215,6 +216,23 @@ bench-pipeline: .venv/3.12/requirements.stamp
 	.venv/3.12/bin/python -m pip install -q --no-deps -Cbuild-dir=build/py3.12 .
 	@echo "== bench/pipeline_bench.py"
 	.venv/3.12/bin/python bench/pipeline_bench.py
+
+# The module of the wheel against the module built from source for the full
+# API, both on the same interpreter in two environments of their own,
+# measured side by side (bench/abi3_bench.py); the goal is at most 5% on
+# every row.
+BENCH_ABI3_PYTHON := 3.12
+
+.venv/bench-%/bin/python:
+	$(QUIETLY) build/logs/venv-bench-$*.log "$$(tools/find-python $(BENCH_ABI3_PYTHON))" -m venv .venv/bench-$*
+	$(QUIETLY) build/logs/venv-bench-$*.log .venv/bench-$*/bin/python -m pip install -q --upgrade pip
+
+bench-abi3: wheel .venv/bench-abi3/bin/python .venv/bench-full/bin/python
+	$(QUIETLY) build/logs/install-bench-abi3.log .venv/bench-abi3/bin/python -m pip install -q --force-reinstall $(WHEEL)
+	$(QUIETLY) build/logs/install-bench-full.log .venv/bench-full/bin/python -m pip install -q --force-reinstall \
+	  -Cbuild-dir=build/bench-full -Cwheel.py-api= .
+	@echo "== bench/abi3_bench.py"
+	.venv/bench-abi3/bin/python bench/abi3_bench.py --abi3 .venv/bench-abi3/bin/python --full .venv/bench-full/bin/python
 
 clean:
 	rm -rf build .venv $(DEMO_OUT)

@@ -39,4 +39,8 @@ function(tovak_add_python_module target)
     python_add_library(${target} MODULE WITH_SOABI ${ARGN})
   endif()
   tovak_portable_runtime(${target})
+  # The limited API makes every reference count change and every list store a
+  # call into the interpreter (legal_moves() makes two per move); calling
+  # through the GOT instead of a PLT stub takes a jump out of each.
+  target_compile_options(${target} PRIVATE -fno-plt)
 endfunction()
