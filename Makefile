@@ -96,10 +96,10 @@ py-test: $(foreach v,$(PYTHON_VERSIONS),py-test-$(v))
 # 3.12 builds the package from source for the interpreter's full API; 3.13
 # installs the wheel of `make wheel` (limited API, abi3) and runs the suite
 # with no compiler on PATH, as a user of the wheel would.
-PY_INSTALL_3.12 := .venv/3.12/bin/python -m pip install -q --force-reinstall --no-deps \
+PY_INSTALL_3.12 = .venv/3.12/bin/python -m pip install -q --force-reinstall --no-deps \
   -Cbuild-dir=build/py3.12 -Cwheel.py-api= -Ccmake.define.TOVAK_WERROR=ON .
-PY_INSTALL_3.13 := tools/without-compiler .venv/3.13/bin/python -m pip install -q --force-reinstall --no-deps $(WHEEL)
-PY_SUITE_3.13 := TOVAK_TEST_WHEEL="$$(echo $(WHEEL))" tools/without-compiler
+PY_INSTALL_3.13 = tools/without-compiler .venv/3.13/bin/python -m pip install -q --force-reinstall --no-deps $(WHEEL)
+PY_SUITE_3.13 = TOVAK_TEST_WHEEL="$$(echo $(WHEEL))" tools/without-compiler
 py-test-3.13: wheel
 
 py-test-%: .venv/%/requirements.stamp deps-py

@@ -94,8 +94,10 @@ bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_
 std::optional<std::string_view> text_argument(PyObject* value, const char* name) {
     if (!PyUnicode_Check(value)) {
         const PyRef type_name = type_name_in_messages(value);
-        const char* type_text = type_name ? PyUnicode_AsUTF8AndSize(type_name.get(), nullptr) : nullptr;
-        if (type_text) PyErr_Format(PyExc_TypeError, messages::EXPECTED_STR_FORMAT, name, type_text);
+        const char* type_text =
+            type_name ? PyUnicode_AsUTF8AndSize(type_name.get(), nullptr) : nullptr;
+        if (type_text)
+            PyErr_Format(PyExc_TypeError, messages::EXPECTED_STR_FORMAT, name, type_text);
         return std::nullopt;
     }
     Py_ssize_t size = 0;

@@ -14,7 +14,7 @@ PyRef move_list(std::span<const Move> moves) {
     // Setting an in-range item of a new list cannot fail.
     for (std::size_t i = 0; i < moves.size(); ++i)
         PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i),
-                        Py_NewRef(shared_move_text(moves[i])));
+                       Py_NewRef(shared_move_text(moves[i])));
     return list;
 }
 
