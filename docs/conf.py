@@ -42,3 +42,6 @@ import doctest  # noqa: E402
 doctest_default_flags = doctest.ELLIPSIS | doctest.DONT_ACCEPT_TRUE_FOR_1
 doctest_test_doctest_blocks = "default"
 
+
+# Option names and texts are shown as typed: "--depth", not an en dash.
+smartquotes = False

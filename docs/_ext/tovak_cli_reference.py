@@ -31,17 +31,21 @@ def usage(parser: argparse.ArgumentParser) -> str:
     return parser.format_usage().removeprefix("usage: ").strip()
 
 
+def metavar(action: argparse.Action) -> str:
+    """The argument's placeholder as the usage line shows it."""
+    if isinstance(action.metavar, str):
+        return action.metavar
+    if action.choices is not None:
+        return "{" + ",".join(str(choice) for choice in action.choices) + "}"
+    return action.dest if not action.option_strings else action.dest.upper()
+
+
 def option_name(action: argparse.Action) -> str:
     if not action.option_strings:
-        return action.metavar if isinstance(action.metavar, str) else action.dest.upper()
-    names = []
-    for option in action.option_strings:
-        if action.nargs == 0:
-            names.append(option)
-        else:
-            metavar = action.metavar if isinstance(action.metavar, str) else action.dest.upper()
-            names.append(f"{option} {metavar}")
-    return ", ".join(names)
+        return metavar(action)
+    if action.nargs == 0:
+        return ", ".join(action.option_strings)
+    return ", ".join(f"{option} {metavar(action)}" for option in action.option_strings)
 
 
 def help_text(parser: argparse.ArgumentParser, action: argparse.Action) -> str:
