@@ -211,4 +211,4 @@ bench-pipeline: .venv/3.12/requirements.stamp
 	.venv/3.12/bin/python bench/pipeline_bench.py
 
 clean:
-	rm -rf build .venv $(DEMO_OUT)
+	rm -rf build .venv $(DEMO_OUT) docs/reference/api/generated
