@@ -209,6 +209,8 @@ bench-pipeline: .venv/3.12/requirements.stamp
 	.venv/3.12/bin/python -m pip install -q --no-deps -Cbuild-dir=build/py3.12 .
 	@echo "== bench/pipeline_bench.py"
 	.venv/3.12/bin/python bench/pipeline_bench.py
+	@echo "== bench/vector_bench.py"
+	.venv/3.12/bin/python bench/vector_bench.py
 
 clean:
 	rm -rf build .venv $(DEMO_OUT) docs/reference/api/generated
