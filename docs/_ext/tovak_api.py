@@ -151,9 +151,23 @@ def undocumented(api: Api) -> list[str]:
             else:
                 if attribute_docs is None:
                     attribute_docs = ModuleAnalyzer.for_module(module_name).find_attr_docs()
-                if not "".join(attribute_docs.get(("", entry.name), [])).strip():
+                documented = "".join(attribute_docs.get(("", entry.name), [])).strip()
+                if not documented and not _documented_where_assigned(entry):
                     missing.append(f"data {qualified} (a docstring after its assignment)")
     return missing
+
+
+def _documented_where_assigned(entry: PublicName) -> bool:
+    """Whether an internal module that assigns a re-exported value documents it there."""
+    for name, module in list(sys.modules.items()):
+        if not name.startswith(f"{PACKAGE}.") or getattr(module, entry.name, None) is not entry.value:
+            continue
+        if entry.name not in assigned_at_top(name):
+            continue
+        docs = ModuleAnalyzer.for_module(name).find_attr_docs()
+        if "".join(docs.get(("", entry.name), [])).strip():
+            return True
+    return False
 
 
 def _own_class_doc(cls: type) -> bool:
