@@ -6,6 +6,7 @@
 #   make wheel  one abi3 wheel for every interpreter from 3.12 on, in build/wheel/dist/
 #   make format the C++ sources of src/ rewritten in the checked-in style (.clang-format)
 #   make demo   a venv of its own, then the main job: an analysis and a self-play game with its HTML replay
+#   make docs   the documentation site, build/docs/html/index.html (make docs-doctest runs its examples)
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
 .DEFAULT_GOAL := test
@@ -16,9 +17,9 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_STAMP := build/.apt-updated
 
 .PRECIOUS: .venv/%/bin/python .venv/%/requirements.stamp
-.PHONY: wheel bench-abi3 demo test test-suites import-graph cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
+.PHONY: wheel bench-abi3 demo test test-suites import-graph cpp-test cpp-test-asan py-test py-test-assertions docs docs-doctest docs-test docs-install fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
 
-TEST_SUITES := format-check import-graph cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
+TEST_SUITES := format-check import-graph cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions docs-test
 TEST_SUMMARY := build/test-summary
 QUIETLY := tools/quietly
 RUN_SUITE := tools/run-suite
@@ -163,6 +164,39 @@ wheel: $(WHEEL_TOOLS)/stamp
 import-graph:
 	@$(RUN_SUITE) $@ "$$(tools/find-python 3.12)" tools/import_graph.py python/tovak
 
+# --- documentation -------------------------------------------------------------
+# A venv of its own with Sphinx and the package built into it (autodoc imports
+# every module, the examples run against it). Every build starts afresh (-E),
+# so that a warning of an unchanged page is never hidden by the cache; warnings
+# are errors (-W, all of them listed: --keep-going) and every cross-reference
+# must resolve (-n).
+DOCS_HTML := build/docs/html
+SPHINX := .venv/docs/bin/python -m sphinx -E -W --keep-going -n -q -d build/docs/doctrees
+
+.venv/docs/bin/python:
+	$(QUIETLY) build/logs/venv-docs.log "$$(tools/find-python 3.12)" -m venv .venv/docs
+	$(QUIETLY) build/logs/venv-docs.log .venv/docs/bin/python -m pip install -q --upgrade pip
+
+.venv/docs/requirements.stamp: docs/requirements.txt | .venv/docs/bin/python
+	$(QUIETLY) build/logs/requirements-docs.log .venv/docs/bin/python -m pip install -q -r docs/requirements.txt
+	touch $@
+
+docs-install: .venv/docs/requirements.stamp
+	$(QUIETLY) build/logs/install-docs.log .venv/docs/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py-docs .
+
+docs: docs-install
+	$(SPHINX) -b html docs $(DOCS_HTML)
+	@echo "Documentation: $(CURDIR)/$(DOCS_HTML)/index.html"
+
+docs-doctest: docs-install
+	$(SPHINX) -b doctest docs build/docs/doctest
+
+# The suite of make test: the site built without a warning, its examples run,
+# and the built site read in headless chromium over a local HTTP server.
+docs-test: docs-install deps-py
+	@$(RUN_SUITE) docs sh -c '$(SPHINX) -b html docs $(DOCS_HTML) && $(SPHINX) -b doctest docs build/docs/doctest && \
+	  .venv/docs/bin/python -m pytest -q -p no:cacheprovider tests/docs'
+
 # --- fuzzing (clang + libFuzzer, a build of its own) -------------------------
 #   make fuzz-smoke   each target a few seconds on its checked-in corpus (part of make test)
 #   make fuzz         each target for FUZZ_SECONDS (default 60)
@@ -216,6 +250,8 @@ bench-pipeline: .venv/3.12/requirements.stamp
 	.venv/3.12/bin/python -m pip install -q --no-deps -Cbuild-dir=build/py3.12 .
 	@echo "== bench/pipeline_bench.py"
 	.venv/3.12/bin/python bench/pipeline_bench.py
+	@echo "== bench/vector_bench.py"
+	.venv/3.12/bin/python bench/vector_bench.py
 
 # The module of the wheel against the module built from source for the full
 # API, each installed into an environment of its own of the same interpreter,
@@ -237,4 +273,4 @@ bench-abi3: wheel .venv/bench-abi3/bin/python .venv/bench-full/bin/python
 	  --full "$$(.venv/bench-full/bin/python -c 'import tovak_python; print(tovak_python.__file__)')"
 
 clean:
-	rm -rf build .venv $(DEMO_OUT)
+	rm -rf build .venv $(DEMO_OUT) docs/reference/api/generated

@@ -51,6 +51,7 @@ PLANE_NAMES: Final = ("own pieces", "opponent pieces", "own turn")
 """What each plane of :func:`planes` holds, in order."""
 
 PLANE_COUNT: Final = len(PLANE_NAMES)
+"""How many planes :func:`planes` gives."""
 
 # XOR with this turns a square number round along the ranks (rank r <-> 7 - r).
 _RANK_MIRROR: Final = 0b111000

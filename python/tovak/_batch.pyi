@@ -1,0 +1,51 @@
+# Type stub of the extension module tovak._batch (the batched games and the
+# features of one position); tovak.vector and tovak.features are its users.
+
+import numpy as np
+import numpy.typing as npt
+
+def board_planes(
+    board: str, side_to_move: str, perspective: str | None = None
+) -> npt.NDArray[np.float32]: ...
+def board_legal_mask(
+    board: str, side_to_move: str, perspective: str | None = None
+) -> npt.NDArray[np.int8]: ...
+def board_sets(board: str) -> tuple[int, int]: ...
+
+class Games:
+    def __init__(
+        self,
+        num_games: int,
+        threads: int,
+        seed: int,
+        start_white: int,
+        start_black: int,
+        start_side: str,
+        random_plies: int,
+        max_plies: int,
+        autoreset: str,
+        opponent: str | None,
+        opponent_depth: int,
+        agent_color: str,
+    ) -> None: ...
+    def __len__(self) -> int: ...
+    @property
+    def threads(self) -> int: ...
+    def reset(self, seed: int | None) -> None: ...
+    def reset_games(self, which: npt.NDArray[np.bool_]) -> None: ...
+    def step(self, actions: npt.NDArray[np.int64]) -> None: ...
+    def sample_actions(self) -> npt.NDArray[np.int64]: ...
+    def agent_colors(self) -> npt.NDArray[np.int8]: ...
+    def position_sets(self, game: int) -> tuple[int, int, int]: ...
+    def set_position(self, game: int, white: int, black: int, side_to_move: str) -> None: ...
+    def views(
+        self,
+    ) -> tuple[
+        npt.NDArray[np.float32],
+        npt.NDArray[np.bool_],
+        npt.NDArray[np.int8],
+        npt.NDArray[np.float32],
+        npt.NDArray[np.bool_],
+        npt.NDArray[np.bool_],
+        npt.NDArray[np.int32],
+    ]: ...
