@@ -21,7 +21,7 @@ there. Requests:
   {"cmd": "quit"}
 
 A bad request is answered with an error event and the engine carries on. The
-README describes the protocol in full.
+line protocol page of the documentation site describes it in full.
 """
 
 

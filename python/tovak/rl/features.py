@@ -57,6 +57,7 @@ PLANE_NAMES: Final = ("own pieces", "opponent pieces", "own turn")
 """What each plane of :func:`planes` holds, in order."""
 
 PLANE_COUNT: Final = len(PLANE_NAMES)
+"""How many planes :func:`planes` gives."""
 
 _PLANES_SHAPE: Final = (PLANE_COUNT, 8, 8)
 _FLOAT32: Final = np.dtype(np.float32)
