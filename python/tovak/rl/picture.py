@@ -13,8 +13,10 @@ a shade at the rims of the discs.
     >>> picture = board_picture(Position())
     >>> picture.shape, picture.dtype.name
     ((512, 512, 3), 'uint8')
-    >>> picture[32, 32].tolist()  # the centre of a8: empty, a light square
+    >>> picture[224, 32].tolist()  # the centre of a5: empty, a light square
     [245, 230, 200]
+    >>> picture[288, 32].tolist()  # a4: empty, a dark square
+    [160, 107, 59]
 """
 
 from __future__ import annotations
@@ -30,7 +32,9 @@ from tovak import _batch
 __all__ = ["PICTURE_SIZE", "SQUARE_PIXELS", "board_picture"]
 
 SQUARE_PIXELS: Final = 64
+"""The side of one square of the picture, in pixels."""
 PICTURE_SIZE: Final = 8 * SQUARE_PIXELS
+"""The side of the whole picture, in pixels (it is square)."""
 _PIECE_RADIUS: Final = 20.0
 _OUTLINE_WIDTH: Final = 3.0
 _SUBSAMPLES: Final = 8  # per pixel and axis, for the coverage of the discs' edges

@@ -24,7 +24,7 @@ class GameEnv(gymnasium.Env[npt.NDArray[Any], SupportsInt]):
 
     An action that is not a legal move ends the episode as a loss: reward -1,
     ``terminated``, and ``info["illegal_action"]`` true (a learner that
-    follows :meth:`action_masks` never plays one). Stepping an episode that
+    follows ``action_masks()`` never plays one). Stepping an episode that
     has ended raises until :meth:`reset`.
     """
 

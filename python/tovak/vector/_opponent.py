@@ -18,7 +18,7 @@ class OpponentVectorEnv(GamesVectorEnv):
 
     The agent plays ``agent_color`` ("white", "black", or "alternate": game
     i's agent has White in its episodes k with i + k even). ``opponent``
-    replies inside :meth:`step`, in C++: "random" draws a legal move from the
+    replies inside ``step``, in C++: "random" draws a legal move from the
     game's generator; "engine:depth=D" plays the move that ``tovak match``'s
     ``engine:depth=D`` player chooses. A step is the agent's move and the
     reply; after a reset the opponent opens a game in which the agent is Black.
@@ -66,7 +66,7 @@ class OpponentVectorEnv(GamesVectorEnv):
 
 
 class OpponentEnv(GameEnv):
-    """One game against an opponent as a Gymnasium environment, with :meth:`action_masks`.
+    """One game against an opponent as a Gymnasium environment, with ``action_masks()``.
 
     The single version of :class:`OpponentVectorEnv` (same arguments, one
     row of its results; ``info`` holds ``action_mask`` and ``agent_color``),

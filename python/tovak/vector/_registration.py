@@ -15,6 +15,7 @@ import gymnasium
 __all__ = ["ENVIRONMENT_IDS", "register_environments"]
 
 ENVIRONMENT_IDS: Final = ("tovak/Opponent-v0", "tovak/SelfPlay-v0")
+"""The Gymnasium ids that importing :mod:`tovak.vector` registers."""
 
 _ENTRY_POINTS: Final = {
     "tovak/Opponent-v0": ("tovak.vector._opponent:OpponentEnv", "tovak.vector._opponent:OpponentVectorEnv"),

@@ -17,6 +17,7 @@ class SelfPlayVectorEnv(GamesVectorEnv):
 
     Each step takes one move number per game, as the side to move sees the
     board, and returns
+
     - observations: float32 ``(num_envs, 3, 8, 8)``, each game's planes from
       the view of the side to move next (:func:`tovak.features.planes`);
     - rewards: float64 ``(num_envs,)``, the reward of the side that made
@@ -35,7 +36,7 @@ class SelfPlayVectorEnv(GamesVectorEnv):
     ``infos["final_info"]``) or DISABLED (``reset(options={"reset_mask": m}``)
     starts the ended games again). The other arguments are those of
     :class:`Games`. All arrays returned are new; the C++ games go on
-    underneath (:attr:`games`).
+    underneath (``games``).
     """
 
     def __init__(
@@ -67,7 +68,7 @@ class SelfPlayEnv(GameEnv):
     """One game of self-play as a Gymnasium environment (the single version of :class:`SelfPlayVectorEnv`).
 
     Observation, reward and ``info`` (``action_mask``, ``current_player``)
-    as one row of the vector environment's; :meth:`action_masks` for
+    as one row of the vector environment's; ``action_masks()`` for
     learners that ask for the mask.
     """
 
