@@ -5,11 +5,19 @@
 import numpy as np
 import numpy.typing as npt
 
+# With `out` (a writable C-contiguous float32 array of 192 elements, or
+# int8 of 4096), the features are written into it and it is returned.
 def board_planes(
-    board: str, side_to_move: str, perspective: str | None = None
+    board: str,
+    side_to_move: str,
+    perspective: str | None = None,
+    out: npt.NDArray[np.float32] | None = None,
 ) -> npt.NDArray[np.float32]: ...
 def board_legal_mask(
-    board: str, side_to_move: str, perspective: str | None = None
+    board: str,
+    side_to_move: str,
+    perspective: str | None = None,
+    out: npt.NDArray[np.int8] | None = None,
 ) -> npt.NDArray[np.int8]: ...
 def board_sets(board: str) -> tuple[int, int]: ...
 

@@ -26,7 +26,7 @@ there. Requests:
   {"cmd": "quit"}
 
 A bad request is answered with an error event and the engine carries on. The
-README describes the protocol in full.
+line protocol page of the documentation site describes it in full.
 
 With --player, the moves come from the tree search instead, one bestmove per
 go (its depth and time_ms are not read: the simulations bound the search):

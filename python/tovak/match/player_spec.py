@@ -28,6 +28,7 @@ from tovak.analysis import MAX_DEPTH, NO_TIME_LIMIT_MS, SearchLimits
 __all__ = ["PlayerKind", "PlayerSpec", "parse_player_spec"]
 
 PlayerKind = Literal["engine", "python", "cmd", "mcts", "mcts-python"]
+"""What a player text names: the built-in engine, a Python function, a program or the tree search."""
 
 _ENGINE_OPTIONS = {"depth": (1, MAX_DEPTH), "time_ms": (0, NO_TIME_LIMIT_MS)}
 MAX_SIMULATIONS = 1_000_000

@@ -44,6 +44,7 @@ __all__ = [
 ]
 
 DEFAULT_MOVE_TIME_MS: Final = 1000
+"""The time per move, in milliseconds, given to a player when the match sets none."""
 HANG_FACTOR: Final = 10
 HANG_GRACE_SECONDS: Final = 2.0
 STARTUP_SECONDS: Final = 30.0
