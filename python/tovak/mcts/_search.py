@@ -16,6 +16,7 @@ from tovak.vector import Games
 __all__ = ["EVALUATORS", "Evaluator", "Leaves", "Search", "SearchResult"]
 
 Evaluator = Literal["uniform", "rollout"]
+"""The built-in evaluators of :meth:`tovak.mcts.Search.run`: uniform priors with the engine's static score, or random playouts."""
 
 EVALUATORS: Final[tuple[Evaluator, ...]] = ("uniform", "rollout")
 """The evaluators built into the search (see :meth:`Search.run`)."""

@@ -3,7 +3,7 @@
 :class:`SearchPlayer` searches a position with :class:`tovak.mcts.Search`
 over a batch of one game and plays the most visited move: with a built-in
 evaluator (``"uniform"``, ``"rollout"``) or with a network, a Python function
-``(observation, mask) -> (logits, values)`` as :meth:`Search.answer` takes
+``(observation, mask) -> (logits, values)`` as :meth:`tovak.mcts.Search.answer` takes
 them. It plays without noise, so its choice is a function of the position
 (and, for playouts, of its seed). The match players ``mcts:...`` and
 ``mcts-python:...`` and ``tovak engine --player`` are made of it.
