@@ -252,6 +252,8 @@ bench-pipeline: .venv/3.12/requirements.stamp
 	.venv/3.12/bin/python bench/pipeline_bench.py
 	@echo "== bench/vector_bench.py"
 	.venv/3.12/bin/python bench/vector_bench.py
+	@echo "== bench/mcts_bench.py"
+	.venv/3.12/bin/python bench/mcts_bench.py
 
 # The module of the wheel against the module built from source for the full
 # API, each installed into an environment of its own of the same interpreter,

@@ -1,5 +1,6 @@
-# Type stub of the extension module tovak._batch (the batched games and the
-# features of one position); tovak.vector and tovak.features are its users.
+# Type stub of the extension module tovak._batch (the batched games, their
+# tree search and the features of one position); tovak.vector, tovak.mcts and
+# tovak.features are its users.
 
 import numpy as np
 import numpy.typing as npt
@@ -57,3 +58,36 @@ class Games:
         npt.NDArray[np.bool_],
         npt.NDArray[np.int32],
     ]: ...
+
+class Search:
+    def __init__(
+        self,
+        games: Games,
+        simulations: int,
+        c_puct: float,
+        dirichlet_alpha: float,
+        dirichlet_fraction: float,
+        gumbel: bool,
+        max_considered: int,
+        leaves_per_game: int,
+        seed: int,
+        threads: int,
+    ) -> None: ...
+    def __len__(self) -> int: ...
+    @property
+    def asked(self) -> int: ...
+    def begin(self) -> None: ...
+    def leaves(
+        self,
+    ) -> tuple[npt.NDArray[np.float32], npt.NDArray[np.bool_], npt.NDArray[np.int32]] | None: ...
+    def answer(self, logits: npt.NDArray[np.float32], values: npt.NDArray[np.float32]) -> None: ...
+    def run(self, evaluator: str) -> None: ...
+    def result(
+        self,
+    ) -> tuple[
+        npt.NDArray[np.float32],
+        npt.NDArray[np.int32],
+        npt.NDArray[np.float32],
+        npt.NDArray[np.int32],
+    ]: ...
+    def select(self, temperature: float) -> npt.NDArray[np.int64]: ...
