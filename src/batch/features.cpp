@@ -85,4 +85,9 @@ void write_legal_mask(const Position& position, const LegalMoves& moves, Color v
     write_mask_rows(position, moves, viewer, ~Bitboard{0}, out);
 }
 
+void write_legal_mask(std::span<const Move> moves, Color viewer, std::uint8_t* out) {
+    std::memset(out, 0, ACTION_COUNT);
+    for (const Move m : moves) out[action_of(m, viewer)] = 1;
+}
+
 }  // namespace tovak

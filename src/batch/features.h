@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "batch/legal_moves.h"
 #include "core/color.h"
@@ -52,6 +53,10 @@ void write_piece_planes(const Position& position, Color viewer, float* out);
 // moves of `position`'s side to move, marked when that side is `viewer`.
 void write_legal_mask(const Position& position, const LegalMoves& moves, Color viewer,
                       std::uint8_t* out);
+
+// The same mask from a list of the legal moves of a position whose side to
+// move is `viewer` (the tree search keeps its moves as lists).
+void write_legal_mask(std::span<const Move> moves, Color viewer, std::uint8_t* out);
 
 // The mask in rows of 64 bytes: row r holds the moves from the viewer's
 // square r. The rows that hold a 1 (bit r set), and the mask written only

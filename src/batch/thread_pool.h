@@ -61,4 +61,15 @@ class ThreadPool {
     std::vector<std::jthread> workers_;
 };
 
+// Calls body(begin, end) on the pool's parts of [0, count), each on its own
+// thread, skipping empty parts: for callers whose work is one item per game.
+template <typename Body>
+void for_each_range(ThreadPool& pool, std::size_t count, const Body& body) {
+    auto task = [&](unsigned part) {
+        const PartRange range = part_range(count, pool.threads(), part);
+        if (range.begin < range.end) body(range.begin, range.end);
+    };
+    pool.run(task);
+}
+
 }  // namespace tovak

@@ -3,8 +3,10 @@
 
 #include <nanobind/nanobind.h>
 
+#include <mutex>
 #include <string_view>
 
+#include "batch/games.h"
 #include "core/color.h"
 
 namespace tovak::py_batch {
@@ -14,6 +16,17 @@ namespace nb = nanobind;
 void bind_features(nb::module_& module);
 void bind_games(nb::module_& module);
 void bind_selfplay(nb::module_& module);
+void bind_search(nb::module_& module);
+
+// The games of a tovak._batch.Games object and the mutex that lets one
+// thread at a time into them, for the parts that read the games: taken with
+// the interpreter lock held (a TypeError for any other object), used with it
+// released and the mutex locked. The object must be kept alive meanwhile.
+struct GamesAccess {
+    const Games* games;
+    std::mutex* mutex;
+};
+GamesAccess games_access(nb::handle games);
 
 // "white" or "black" exactly, as Position.side_to_move() gives it; a
 // ValueError naming `what` otherwise.

@@ -138,6 +138,8 @@ class PyGames {
         });
     }
 
+    GamesAccess access() { return GamesAccess{games_.get(), &mutex_}; }
+
     // Read-only arrays over the buffers, kept alive by this object.
     nb::tuple views(nb::handle self) {
         const std::size_t n = games_->size();
@@ -225,6 +227,14 @@ class PyGames {
 };
 
 }  // namespace
+
+GamesAccess games_access(nb::handle games) {
+    if (!nb::isinstance<PyGames>(games))
+        throw nb::type_error(("expected a tovak._batch.Games, got " +
+                              std::string(nb::type_name(games.type()).c_str()))
+                                 .c_str());
+    return nb::cast<PyGames&>(games).access();
+}
 
 void bind_games(nb::module_& module) {
     nb::class_<PyGames>(module, "Games")

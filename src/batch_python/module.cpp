@@ -1,6 +1,6 @@
-// tovak._batch: games in batches for reinforcement learning, and the
-// features of one position, for the tovak package (which documents them:
-// tovak.vector and tovak.features). Unlike tovak_python it releases the
+// tovak._batch: games in batches for reinforcement learning, the tree search
+// over them, and the features of one position, for the tovak package (which
+// documents them: tovak.vector, tovak.mcts and tovak.features). Unlike tovak_python it releases the
 // interpreter lock in its long calls and runs threads of its own.
 
 #include <string>
@@ -26,4 +26,5 @@ NB_MODULE(_batch, module) {
     tovak::py_batch::bind_features(module);
     tovak::py_batch::bind_games(module);
     tovak::py_batch::bind_selfplay(module);
+    tovak::py_batch::bind_search(module);
 }

@@ -362,7 +362,9 @@ def test_the_stub_names_what_the_module_has():
 
     stub = ast.parse(Path(importlib.util.find_spec("tovak._batch").origin).with_name("_batch.pyi").read_text())
     functions = {node.name for node in stub.body if isinstance(node, ast.FunctionDef)}
-    (games,) = [node for node in stub.body if isinstance(node, ast.ClassDef)]
-    methods = {node.name for node in games.body if isinstance(node, ast.FunctionDef)} - {"__init__"}
-    assert functions | {"Games"} == {name for name in dir(_batch) if not name.startswith("_")}
-    assert methods == {name for name in dir(_batch.Games) if not name.startswith("_")} | {"__len__"}
+    classes = [node for node in stub.body if isinstance(node, ast.ClassDef)]
+    assert functions | {c.name for c in classes} == {name for name in dir(_batch) if not name.startswith("_")}
+    for cls in classes:
+        methods = {node.name for node in cls.body if isinstance(node, ast.FunctionDef)} - {"__init__"}
+        public = {name for name in dir(getattr(_batch, cls.name)) if not name.startswith("_")}
+        assert methods == public | {"__len__"}, cls.name

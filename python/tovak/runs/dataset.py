@@ -57,10 +57,15 @@ __all__ = [
 ]
 
 DATA_DIR = "data"
+"""The folder of a run directory that holds the Parquet chunks."""
 REPLAYS_DIR = "replays"
+"""The folder of a run directory that holds the HTML replays."""
 RUN_FILE = "run.json"
+"""The file of a run directory that holds the run's settings."""
 SUMMARY_FILE = "summary.json"
+"""The file of a run directory that holds the figures of the finished run."""
 FORMAT_VERSION = 1
+"""The version of the run directory's layout, recorded in ``run.json``."""
 
 CHUNK_NAME = re.compile(r"^chunk-(\d{6,})\.parquet$")
 
@@ -87,6 +92,7 @@ _PLY_FIELDS: list[pa.Field[Any]] = [
         pa.field("black_player", pa.string()),
 ]
 PLY_SCHEMA = pa.schema(_PLY_FIELDS)
+"""The columns of the dataset, one row per ply (see the dataset schema on the site)."""
 
 # The text columns are dictionary-encoded (few distinct values) except the
 # position, which zstd compresses well because consecutive rows differ in a

@@ -46,7 +46,9 @@ __all__ = [
 ]
 
 KIND: Final = "selfplay"
+"""The kind of the run directory of a self-play run."""
 DEFAULT_CHUNK_PLIES: Final = 50_000
+"""Plies gathered before a chunk is written, unless the run says otherwise."""
 CHUNK_SECONDS: Final = 60.0
 """A chunk is also written when this long has passed since the last one, so a
 slow run (deep searches) does not keep much unsaved work in memory."""

@@ -16,7 +16,9 @@ from tovak.notation import SQUARES, from_text, to_text
 __all__ = ["AUTORESET_MODES", "AgentColor", "AutoReset", "Games", "GamesState"]
 
 AutoReset = Literal["next_step", "same_step", "disabled"]
+"""The names of the autoreset modes (Gymnasium's)."""
 AgentColor = Literal["white", "black", "alternate"]
+"""The colour the agent plays against an opponent; "alternate" changes it every episode."""
 
 AUTORESET_MODES: Final[tuple[AutoReset, ...]] = ("next_step", "same_step", "disabled")
 """What a step does with a game that has ended (see :class:`Games`)."""
