@@ -244,8 +244,8 @@ bench: deps-bench
 	@$(MAKE) --no-print-directory bench-pipeline
 	@$(MAKE) --no-print-directory bench-abi3
 
-# The self-play pipeline (games, records, Parquet files) against the engine's
-# searches alone, and two local jobs against one; the package as make test builds it.
+# The self-play pipeline: batched against one game at a time, jobs, the
+# client's commit rate and a Dask cluster; the package as make test builds it.
 bench-pipeline: .venv/3.12/requirements.stamp
 	.venv/3.12/bin/python -m pip install -q --no-deps -Cbuild-dir=build/py3.12 .
 	@echo "== bench/pipeline_bench.py"

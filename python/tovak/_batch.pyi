@@ -1,6 +1,8 @@
 # Type stub of the extension module tovak._batch (the batched games, their
-# tree search and the features of one position); tovak.vector, tovak.mcts and
-# tovak.features are its users.
+# tree search, self-play in batches and the features of one position);
+# tovak.vector, tovak.mcts, tovak.runs.batched and tovak.features are its users.
+
+from typing import Any
 
 import numpy as np
 import numpy.typing as npt
@@ -59,6 +61,18 @@ class Games:
         npt.NDArray[np.int32],
     ]: ...
 
+def play_selfplay(
+    numbers: npt.NDArray[np.int64],
+    white: npt.NDArray[np.uint64],
+    black: npt.NDArray[np.uint64],
+    side: npt.NDArray[np.int8],
+    opening_counts: npt.NDArray[np.int32],
+    opening_moves: npt.NDArray[np.int16],
+    depth: int,
+    budget_ms: int,
+    max_plies: int,
+    threads: int,
+) -> dict[str, npt.NDArray[Any]]: ...
 class Search:
     def __init__(
         self,

@@ -15,6 +15,7 @@ namespace nb = nanobind;
 
 void bind_features(nb::module_& module);
 void bind_games(nb::module_& module);
+void bind_selfplay(nb::module_& module);
 void bind_search(nb::module_& module);
 
 // The games of a tovak._batch.Games object and the mutex that lets one

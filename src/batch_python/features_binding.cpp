@@ -55,8 +55,8 @@ class OutBuffer {
   public:
     OutBuffer(nb::handle out, std::size_t count, std::size_t item_size, char format,
               const char* what) {
-        if (PyObject_GetBuffer(out.ptr(), &view_, PyBUF_WRITABLE | PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) !=
-            0)
+        if (PyObject_GetBuffer(out.ptr(), &view_,
+                               PyBUF_WRITABLE | PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0)
             throw nb::python_error();
         const bool fits = view_.itemsize == static_cast<Py_ssize_t>(item_size) &&
                           view_.len == static_cast<Py_ssize_t>(count * item_size) &&

@@ -25,5 +25,6 @@ Color color_argument(nb::handle value, std::string_view what) {
 NB_MODULE(_batch, module) {
     tovak::py_batch::bind_features(module);
     tovak::py_batch::bind_games(module);
+    tovak::py_batch::bind_selfplay(module);
     tovak::py_batch::bind_search(module);
 }
