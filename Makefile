@@ -2,9 +2,11 @@
 #   make test   C++ tests (plain and under ASan+UBSan), Python tests on 3.12 and 3.13; builds and
 #               installs log to build/logs/, each suite's output to build/test-logs/, and a
 #               summary of every suite closes the run (tools/run-suite, tools/test-summary)
-#   make bench  benchmarks
+#   make bench  benchmarks (make bench-abi3: the wheel's module against a full-API build)
+#   make wheel  one abi3 wheel for every interpreter from 3.12 on, in build/wheel/dist/
 #   make format the C++ sources of src/ rewritten in the checked-in style (.clang-format)
 #   make demo   a venv of its own, then the main job: an analysis and a self-play game with its HTML replay
+#   make docs   the documentation site, build/docs/html/index.html (make docs-doctest runs its examples)
 SHELL := /bin/bash
 .SHELLFLAGS := -eu -o pipefail -c
 .DEFAULT_GOAL := test
@@ -15,9 +17,9 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 APT_STAMP := build/.apt-updated
 
 .PRECIOUS: .venv/%/bin/python .venv/%/requirements.stamp
-.PHONY: demo test test-suites import-graph cpp-test cpp-test-asan py-test py-test-assertions fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
+.PHONY: wheel bench-abi3 demo test test-suites import-graph cpp-test cpp-test-asan py-test py-test-assertions docs docs-doctest docs-test docs-install fuzz fuzz-smoke fuzz-build deps-fuzz bench bench-pipeline deps-cpp deps-bench deps-py format format-check deps-format clean
 
-TEST_SUITES := format-check import-graph cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions
+TEST_SUITES := format-check import-graph cpp-test cpp-test-asan py-test fuzz-smoke py-test-assertions docs-test
 TEST_SUMMARY := build/test-summary
 QUIETLY := tools/quietly
 RUN_SUITE := tools/run-suite
@@ -92,9 +94,18 @@ format: deps-format
 
 py-test: $(foreach v,$(PYTHON_VERSIONS),py-test-$(v))
 
+# 3.12 builds the package from source for the interpreter's full API; 3.13
+# installs the wheel of `make wheel` (limited API, abi3) and runs the suite
+# with no compiler on PATH, as a user of the wheel would.
+PY_INSTALL_3.12 = .venv/3.12/bin/python -m pip install -q --force-reinstall --no-deps \
+  -Cbuild-dir=build/py3.12 -Cwheel.py-api= -Ccmake.define.TOVAK_WERROR=ON .
+PY_INSTALL_3.13 = tools/without-compiler .venv/3.13/bin/python -m pip install -q --force-reinstall --no-deps $(WHEEL)
+PY_SUITE_3.13 = TOVAK_TEST_WHEEL="$$(echo $(WHEEL))" tools/without-compiler
+py-test-3.13: wheel
+
 py-test-%: .venv/%/requirements.stamp deps-py
-	$(QUIETLY) build/logs/install-py$*.log .venv/$*/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py$* -Ccmake.define.TOVAK_WERROR=ON .
-	@status=0; $(RUN_SUITE) $@ .venv/$*/bin/python -m pytest -q -p no:cacheprovider || status=$$?; \
+	$(QUIETLY) build/logs/install-py$*.log $(PY_INSTALL_$*)
+	@status=0; $(PY_SUITE_$*) $(RUN_SUITE) $@ .venv/$*/bin/python -m pytest -q -p no:cacheprovider || status=$$?; \
 	  $(MAKE) --no-print-directory typecheck-$* || status=1; exit $$status
 
 # The installed stub against the built module, and the tovak package under
@@ -110,7 +121,7 @@ typecheck-%: .venv/%/requirements.stamp
 	$(QUIETLY) build/logs/venv-assert.log .venv/assert/bin/python -m pip install -q --upgrade pip
 
 py-test-assertions: .venv/assert/requirements.stamp deps-py
-	$(QUIETLY) build/logs/install-py-assert.log .venv/assert/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py-assert \
+	$(QUIETLY) build/logs/install-py-assert.log .venv/assert/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py-assert -Cwheel.py-api= \
 	  -Ccmake.build-type=RelWithDebInfo '-Ccmake.define.CMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g' \
 	  -Ccmake.define.CMAKE_CXX_FLAGS=-D_GLIBCXX_ASSERTIONS .
 	@grep -q -- -D_GLIBCXX_ASSERTIONS build/py-assert/compile_commands.json && \
@@ -118,10 +129,73 @@ py-test-assertions: .venv/assert/requirements.stamp deps-py
 	  { echo "py-test-assertions: the module was not built with assertions on"; exit 1; }
 	@PYTHONMALLOC=debug $(RUN_SUITE) $@ .venv/assert/bin/python -m pytest -q -p no:cacheprovider
 
+# --- the wheel ------------------------------------------------------------------
+# One wheel for every interpreter from 3.12 on: the extension modules built
+# against the limited API of 3.12 (pyproject.toml's wheel.py-api) by the
+# oldest interpreter, made portable by auditwheel (tagged manylinux_X_Y after
+# the newest glibc symbol it needs; the C++ runtime is linked in, see
+# cmake/python_modules.cmake), checked by abi3audit against the stable ABI and
+# by tools/check-wheel for its name and contents. The tools come from the
+# package index, into a venv of their own.
+WHEEL_PYTHON := 3.12
+WHEEL_TOOLS := build/wheel-tools
+WHEEL_DIST := build/wheel/dist
+# The one wheel of the last `make wheel` (its directory is emptied first), as
+# a pattern the shell expands when the wheel exists.
+WHEEL := $(WHEEL_DIST)/tovak-*.whl
+
+$(WHEEL_TOOLS)/stamp: tools/wheel-requirements.txt
+	rm -rf $(WHEEL_TOOLS)
+	$(QUIETLY) build/logs/wheel-tools.log "$$(tools/find-python $(WHEEL_PYTHON))" -m venv $(WHEEL_TOOLS)
+	$(QUIETLY) build/logs/wheel-tools.log $(WHEEL_TOOLS)/bin/python -m pip install -q --upgrade pip
+	$(QUIETLY) build/logs/wheel-tools.log $(WHEEL_TOOLS)/bin/python -m pip install -q -r tools/wheel-requirements.txt
+	touch $@
+
+wheel: $(WHEEL_TOOLS)/stamp
+	rm -rf build/wheel/raw $(WHEEL_DIST)
+	$(QUIETLY) build/logs/wheel-build.log $(WHEEL_TOOLS)/bin/python -m pip wheel -q --no-deps -w build/wheel/raw \
+	  -Cbuild-dir=build/wheel/cmake -Ccmake.define.TOVAK_WERROR=ON .
+	$(QUIETLY) build/logs/wheel-repair.log env PATH="$(CURDIR)/$(WHEEL_TOOLS)/bin:$$PATH" $(WHEEL_TOOLS)/bin/auditwheel repair -w $(WHEEL_DIST) build/wheel/raw/tovak-*.whl
+	$(WHEEL_TOOLS)/bin/abi3audit --strict --report $(WHEEL)
+	$(WHEEL_TOOLS)/bin/python tools/check-wheel.py $(WHEEL)
+
 # The package's import graph: no cycle, no library module importing the
 # command line, no data-layer module importing a runner.
 import-graph:
 	@$(RUN_SUITE) $@ "$$(tools/find-python 3.12)" tools/import_graph.py python/tovak
+
+# --- documentation -------------------------------------------------------------
+# A venv of its own with Sphinx and the package built into it (autodoc imports
+# every module, the examples run against it). Every build starts afresh (-E),
+# so that a warning of an unchanged page is never hidden by the cache; warnings
+# are errors (-W, all of them listed: --keep-going) and every cross-reference
+# must resolve (-n).
+DOCS_HTML := build/docs/html
+SPHINX := .venv/docs/bin/python -m sphinx -E -W --keep-going -n -q -d build/docs/doctrees
+
+.venv/docs/bin/python:
+	$(QUIETLY) build/logs/venv-docs.log "$$(tools/find-python 3.12)" -m venv .venv/docs
+	$(QUIETLY) build/logs/venv-docs.log .venv/docs/bin/python -m pip install -q --upgrade pip
+
+.venv/docs/requirements.stamp: docs/requirements.txt | .venv/docs/bin/python
+	$(QUIETLY) build/logs/requirements-docs.log .venv/docs/bin/python -m pip install -q -r docs/requirements.txt
+	touch $@
+
+docs-install: .venv/docs/requirements.stamp
+	$(QUIETLY) build/logs/install-docs.log .venv/docs/bin/python -m pip install -q --force-reinstall --no-deps -Cbuild-dir=build/py-docs .
+
+docs: docs-install
+	$(SPHINX) -b html docs $(DOCS_HTML)
+	@echo "Documentation: $(CURDIR)/$(DOCS_HTML)/index.html"
+
+docs-doctest: docs-install
+	$(SPHINX) -b doctest docs build/docs/doctest
+
+# The suite of make test: the site built without a warning, its examples run,
+# and the built site read in headless chromium over a local HTTP server.
+docs-test: docs-install deps-py
+	@$(RUN_SUITE) docs sh -c '$(SPHINX) -b html docs $(DOCS_HTML) && $(SPHINX) -b doctest docs build/docs/doctest && \
+	  .venv/docs/bin/python -m pytest -q -p no:cacheprovider tests/docs'
 
 # --- fuzzing (clang + libFuzzer, a build of its own) -------------------------
 #   make fuzz-smoke   each target a few seconds on its checked-in corpus (part of make test)
@@ -168,13 +242,37 @@ bench: deps-bench
 	cmake --build build/bench -j $(JOBS)
 	@for b in build/bench/bench/*_bench; do echo "== $$b"; $$b; done
 	@$(MAKE) --no-print-directory bench-pipeline
+	@$(MAKE) --no-print-directory bench-abi3
 
-# The self-play pipeline (games, records, Parquet files) against the engine's
-# searches alone, and two local jobs against one; the package as make test builds it.
+# The self-play pipeline: batched against one game at a time, jobs, the
+# client's commit rate and a Dask cluster; the package as make test builds it.
 bench-pipeline: .venv/3.12/requirements.stamp
 	.venv/3.12/bin/python -m pip install -q --no-deps -Cbuild-dir=build/py3.12 .
 	@echo "== bench/pipeline_bench.py"
 	.venv/3.12/bin/python bench/pipeline_bench.py
+	@echo "== bench/vector_bench.py"
+	.venv/3.12/bin/python bench/vector_bench.py
+	@echo "== bench/mcts_bench.py"
+	.venv/3.12/bin/python bench/mcts_bench.py
+
+# The module of the wheel against the module built from source for the full
+# API, each installed into an environment of its own of the same interpreter,
+# then both loaded into one process and measured side by side
+# (bench/abi3_bench.py); the goal is at most 5% on every row.
+BENCH_ABI3_PYTHON := 3.12
+
+.venv/bench-%/bin/python:
+	$(QUIETLY) build/logs/venv-bench-$*.log "$$(tools/find-python $(BENCH_ABI3_PYTHON))" -m venv .venv/bench-$*
+	$(QUIETLY) build/logs/venv-bench-$*.log .venv/bench-$*/bin/python -m pip install -q --upgrade pip
+
+bench-abi3: wheel .venv/bench-abi3/bin/python .venv/bench-full/bin/python
+	$(QUIETLY) build/logs/install-bench-abi3.log .venv/bench-abi3/bin/python -m pip install -q --force-reinstall $(WHEEL)
+	$(QUIETLY) build/logs/install-bench-full.log .venv/bench-full/bin/python -m pip install -q --force-reinstall \
+	  -Cbuild-dir=build/bench-full -Cwheel.py-api= .
+	@echo "== bench/abi3_bench.py"
+	.venv/bench-full/bin/python bench/abi3_bench.py \
+	  --abi3 "$$(.venv/bench-abi3/bin/python -c 'import tovak_python; print(tovak_python.__file__)')" \
+	  --full "$$(.venv/bench-full/bin/python -c 'import tovak_python; print(tovak_python.__file__)')"
 
 clean:
-	rm -rf build .venv $(DEMO_OUT)
+	rm -rf build .venv $(DEMO_OUT) docs/reference/api/generated

@@ -14,8 +14,8 @@
 #include <map>
 #include <vector>
 
+#include "batch/features.h"
 #include "core/position.h"
-#include "mcts/encoding.h"
 #include "mcts/search.h"
 
 namespace tovak::mcts {
@@ -72,7 +72,7 @@ void BM_AskAndAnswer(benchmark::State& state) {
     config.threads = static_cast<int>(state.range(0));
     Search search(config, games);
     const std::vector<Root> roots(games, Root{Position::initial(), 0, MAX_PLIES});
-    std::vector<float> observation(search.max_leaves() * OBSERVATION_SIZE);
+    std::vector<float> observation(search.max_leaves() * PLANES_SIZE);
     std::vector<std::uint8_t> mask(search.max_leaves() * ACTION_COUNT);
     std::vector<std::int32_t> game(search.max_leaves());
     const std::vector<float> logits(search.max_leaves() * ACTION_COUNT, 0.0f);

@@ -41,34 +41,37 @@ def side_by_side(stmt, reference, names, number, repeat=15):
     return best[0], best[1]
 
 
+# (name, statement on the initial position p, calls per measurement)
+CALLS = [
+    ("legal_moves()", "p.legal_moves()", 50_000),
+    ("is_legal_move('h1-g3')", "p.is_legal_move('h1-g3')", 100_000),
+    ("is_legal_move('e2-e4')", "p.is_legal_move('e2-e4')", 100_000),
+    # apply_move needs a fresh position each time: copy + apply_move,
+    # less the copy measured alone.
+    ("copy().apply_move('a1-b3')", "p.copy().apply_move('a1-b3')", 100_000),
+    ("copy()", "p.copy()", 100_000),
+]
+
+
 def call_costs():
     """(name, ns per call, ns per list(t) in the same measurement) per call."""
     p = Position()
     t = tuple(p.legal_moves())
     assert len(t) == 62
     names = {"p": p, "t": t}
-    calls = [
-        ("legal_moves()", "p.legal_moves()", 50_000),
-        ("is_legal_move('h1-g3')", "p.is_legal_move('h1-g3')", 100_000),
-        ("is_legal_move('e2-e4')", "p.is_legal_move('e2-e4')", 100_000),
-        # apply_move needs a fresh position each time: copy + apply_move,
-        # less the copy measured alone.
-        ("copy().apply_move('a1-b3')", "p.copy().apply_move('a1-b3')", 100_000),
-        ("copy()", "p.copy()", 100_000),
-    ]
     rows = []
-    for name, stmt, number in calls:
+    for name, stmt, number in CALLS:
         ns, reference = side_by_side(stmt, "list(t)", names, number)
         rows.append((name, ns, reference))
     return rows
 
 
-def python_playouts(games, seed=1):
+def python_playouts(games, seed=1, position_class=Position):
     rng = random.Random(seed)
     plies = 0
     start = time.perf_counter()
     for _ in range(games):
-        p = Position()
+        p = position_class()
         ply = 0
         while ply < PLY_CAP and p.outcome() is None:
             p.apply_move(rng.choice(p.legal_moves()))

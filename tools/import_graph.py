@@ -25,7 +25,7 @@ from pathlib import Path
 
 COMMANDS = ("tovak.cli", "tovak.__main__")
 DATA_LAYER = ("tovak.runs.records", "tovak.runs.dataset", "tovak.runs.reader")
-RUNNERS = ("tovak.runs.selfplay", "tovak.runs.session", "tovak.runs.executors", "tovak.match")
+RUNNERS = ("tovak.runs.selfplay", "tovak.runs.batched", "tovak.runs.tasks", "tovak.runs.session", "tovak.runs.executors", "tovak.match")
 
 
 def module_names(root: Path) -> dict[str, Path]:

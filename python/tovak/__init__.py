@@ -20,6 +20,8 @@ Then one subpackage per capability:
   Parquet datasets written and read back, the resumable run;
 - :mod:`tovak.match`: matches between two players, with Elo and SPRT;
 - :mod:`tovak.replay`: a game as a self-contained HTML replay;
+- :mod:`tovak.mcts`: a batched Monte Carlo tree search over
+  :class:`tovak.vector.Games`, whose leaves a network evaluates in batches;
 - :mod:`tovak.serve`: the analysis board in the browser (the ``web`` extra);
 - :mod:`tovak.rl`: features and the environment for reinforcement learning
   (public paths :mod:`tovak.features` and :mod:`tovak.env`);

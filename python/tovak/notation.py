@@ -26,6 +26,7 @@ RANK_DIGITS = "12345678"
 # The 64 square names in board order: index = file + 8 * rank, so a1 is 0,
 # h1 is 7 and h8 is 63. Iterating in this order gives the canonical text.
 SQUARES: tuple[str, ...] = tuple(f + r for r in RANK_DIGITS for f in FILE_LETTERS)
+"""The 64 square names in board order (a1, b1, ..., h1, a2, ..., h8): square *i* is ``SQUARES[i]``."""
 
 EMPTY_SIDE = "-"
 _SIDE_LETTERS: dict[str, Color] = {

@@ -12,11 +12,19 @@ namespace tovak::engine {
 template <typename Clock>
 AnalysisResult analyze(const Position& position, const std::uint8_t max_depth,
                        const std::optional<Duration> budget, Clock& clock) {
+    // The table goes with this frame.
+    TranspositionTable table(TABLE_BUCKETS);
+    return analyze_in_table(position, max_depth, budget, clock, table);
+}
+
+template <typename Clock>
+AnalysisResult analyze_in_table(const Position& position, const std::uint8_t max_depth,
+                                const std::optional<Duration> budget, Clock& clock,
+                                TranspositionTable& table) {
     // 1. The deadline: none without a budget, or when the budget overflows the clock.
     const Deadline<Clock> deadline =
         budget ? Deadline<Clock>::after(clock, *budget) : Deadline<Clock>();
-    // 2. One table and one record for every depth of this analysis.
-    TranspositionTable table(TABLE_BUCKETS);
+    // 2. One (empty) table and one record for every depth of this analysis.
     AnalysisResult result;
     SearchStats& stats = result.stats;
     {
@@ -59,7 +67,6 @@ AnalysisResult analyze(const Position& position, const std::uint8_t max_depth,
         ordered_moves(position, table.hint_move(position.hash), moves);
         if (!moves.empty()) best = RootResult{{moves[0]}, evaluate(position), moves[0], 0};
     }
-    // 7. The table goes with this frame.
     return result;
 }
 
@@ -67,6 +74,12 @@ template AnalysisResult analyze<SteadyClock>(const Position&, std::uint8_t, std:
                                              SteadyClock&);
 template AnalysisResult analyze<TickClock>(const Position&, std::uint8_t, std::optional<Duration>,
                                            TickClock&);
+template AnalysisResult analyze_in_table<SteadyClock>(const Position&, std::uint8_t,
+                                                      std::optional<Duration>, SteadyClock&,
+                                                      TranspositionTable&);
+template AnalysisResult analyze_in_table<TickClock>(const Position&, std::uint8_t,
+                                                    std::optional<Duration>, TickClock&,
+                                                    TranspositionTable&);
 
 std::optional<RootResult> best_move(const Position& position, const std::uint8_t depth) {
     SteadyClock clock;

@@ -10,6 +10,7 @@
 #include "engine/clock.h"
 #include "engine/search.h"
 #include "engine/stats.h"
+#include "engine/table.h"
 
 namespace tovak::engine {
 
@@ -34,5 +35,13 @@ AnalysisResult analyze_iterative(const Position& position, std::uint8_t max_dept
 template <typename Clock>
 AnalysisResult analyze(const Position& position, std::uint8_t max_depth,
                        std::optional<Duration> budget, Clock& clock);
+
+// The same analysis in `table`, which must be empty (new or cleared) and of
+// TABLE_BUCKETS buckets for the results to be the engine's: for callers that
+// analyse many positions in a row and clear the table between them.
+template <typename Clock>
+AnalysisResult analyze_in_table(const Position& position, std::uint8_t max_depth,
+                                std::optional<Duration> budget, Clock& clock,
+                                TranspositionTable& table);
 
 }  // namespace tovak::engine

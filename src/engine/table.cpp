@@ -1,6 +1,7 @@
 #include "engine/table.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cstdint>
 #include <cstdlib>
@@ -35,7 +36,8 @@ void TranspositionTable::FreeMemory::operator()(void* memory) const { std::free(
 TranspositionTable::TranspositionTable(std::size_t bucket_count)
     : bucket_count_(bucket_count),
       bucket_mask_((bucket_count & (bucket_count - 1)) == 0 ? bucket_count - 1 : 0),
-      memory_(std::calloc(bucket_count * sizeof(Bucket) + alignof(Bucket), 1)) {
+      memory_(std::calloc(bucket_count * sizeof(Bucket) + alignof(Bucket), 1)),
+      written_((bucket_count + 63) / 64, 0) {
     assert(bucket_count >= 1);
     // Running out of memory ends the process, as for every allocation.
     if (!memory_) std::abort();
@@ -48,9 +50,20 @@ TranspositionTable::TranspositionTable(std::size_t bucket_count)
     buckets_ = reinterpret_cast<Bucket*>(address);
 }
 
+void TranspositionTable::clear() {
+    for (std::size_t word = 0; word < written_.size(); ++word) {
+        for (std::uint64_t bits = written_[word]; bits != 0; bits &= bits - 1)
+            buckets_[word * 64 + static_cast<std::size_t>(std::countr_zero(bits))] = Bucket{};
+        written_[word] = 0;
+    }
+}
+
 void TranspositionTable::insert(std::uint64_t key, TtEntry entry) {
     entry.key = key;
-    Bucket& bucket = buckets_[bucket_index(key)];
+    const std::size_t index = bucket_index(key);
+    // Marked even when the entry is dropped: a cheaper rule than the exact one.
+    mark_written(index);
+    Bucket& bucket = buckets_[index];
     // 1. The key's own slot, wherever it stands: replaced by an equal or deeper result.
     for (TtEntry& slot : bucket.slots) {
         if (!slot.empty() && slot.key == key) {

@@ -1,13 +1,17 @@
 #pragma once
 // The transposition table: what the search has learnt about positions it has
 // already examined, keyed by the position hash. Buckets of four slots; a key
-// lives in the bucket key mod bucket count, at most once. One table per
-// analysis, allocated once in one block and never resized.
+// lives in the bucket key mod bucket count, at most once. Allocated once in
+// one block and never resized; the table remembers which buckets it wrote, so
+// that one who analyses many positions in a row can empty it for the next
+// analysis at the cost of what the last one wrote (clear()) rather than a
+// fresh megabyte.
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/move.h"
 #include "core/platform.h"
@@ -139,17 +143,27 @@ class TranspositionTable {
     // The caller keeps each key at most once per bucket, in its own bucket.
     void place(std::size_t bucket, std::size_t slot, const TtEntry& entry) {
         buckets_[bucket].slots[slot] = entry;
+        mark_written(bucket);
     }
+
+    // Empties every slot written since the table was made or last cleared:
+    // afterwards the table equals a new one of its size.
+    void clear();
 
   private:
     struct FreeMemory {
         void operator()(void* memory) const;
     };
 
+    void mark_written(std::size_t bucket) {
+        written_[bucket / 64] |= std::uint64_t{1} << (bucket % 64);
+    }
+
     std::size_t bucket_count_;
     std::uint64_t bucket_mask_;  // bucket_count - 1 when that is a power of two, else 0
     std::unique_ptr<void, FreeMemory> memory_;  // zeroed, one cache line more than the buckets
     Bucket* buckets_;                           // memory_ rounded up to a cache line
+    std::vector<std::uint64_t> written_;        // bit b: bucket b written since the last clear
 };
 
 }  // namespace tovak::engine

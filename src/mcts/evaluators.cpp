@@ -17,7 +17,7 @@ double static_value(const Position& p) {
     return std::tanh(static_cast<double>(engine::evaluate(p)) / STATIC_VALUE_SCALE);
 }
 
-double rollout_value(Position p, int plies, int max_plies, Generator& generator) {
+double rollout_value(Position p, int plies, int max_plies, GameRandom& generator) {
     const Color leaf_mover = p.side_to_move;
     for (;; ++plies) {
         const std::vector<Move> moves = p.legal_moves();

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "core/position.h"
-#include "mcts/random.h"
+#include "mcts/distributions.h"
 
 namespace tovak::mcts {
 
@@ -32,6 +32,6 @@ double static_value(const Position& p);
 // random legal moves drawn from `generator` until a side to move has none or
 // the game reaches `max_plies`. +1 when the side to move at `p` wins, -1 when
 // it loses, 0 when the game is cut unfinished.
-double rollout_value(Position p, int plies, int max_plies, Generator& generator);
+double rollout_value(Position p, int plies, int max_plies, GameRandom& generator);
 
 }  // namespace tovak::mcts

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "mcts/encoding.h"
+#include "batch/features.h"
 #include "mcts/gumbel.h"
 
 namespace tovak::mcts {
@@ -94,7 +94,7 @@ void GameSearch::answer_leaf(std::size_t j, const float* logits, double value,
     const std::span<const Move> moves = tree_.moves(leaf);
     edge_logits_.resize(moves.size());
     for (std::size_t e = 0; e < moves.size(); ++e)
-        edge_logits_[e] = logits[move_number(moves[e], mover)];
+        edge_logits_[e] = logits[action_of(moves[e], mover)];
     tree_.expand(leaf, edge_logits_);
     finish_leaf(leaf, edge_logits_, value, config);
 }
@@ -124,7 +124,7 @@ void GameSearch::finish_leaf(NodeIndex leaf, std::span<const float> edge_logits,
         root_evaluation_ = value;
         root_logits_.assign(edge_logits.begin(), edge_logits.end());
         root_gumbel_.resize(edge_logits.size());
-        for (double& g : root_gumbel_) g = generator_.gumbel();
+        for (double& g : root_gumbel_) g = gumbel(generator_);
         const int considered =
             std::min(config.max_considered, static_cast<int>(edge_logits.size()));
         schedule_ = considered_visits(considered, simulations_);
@@ -133,7 +133,7 @@ void GameSearch::finish_leaf(NodeIndex leaf, std::span<const float> edge_logits,
         const std::span<float> priors = tree_.priors(ROOT);
         std::vector<double> noise(priors.size());
         double sum = 0.0;
-        for (double& x : noise) sum += x = generator_.gamma(config.dirichlet_alpha);
+        for (double& x : noise) sum += x = gamma(generator_, config.dirichlet_alpha);
         if (sum > 0.0) {
             const double f = config.dirichlet_fraction;
             for (std::size_t e = 0; e < priors.size(); ++e)
@@ -228,20 +228,20 @@ void GameSearch::write_result(float* policy, std::int32_t* visits, float* root_v
         counts[e] = tree_.node(children[e]).visits;
         values[e] = -tree_.node(children[e]).mean_value();
         total += counts[e];
-        visits[move_number(moves[e], mover)] = counts[e];
+        visits[action_of(moves[e], mover)] = counts[e];
     }
     if (config.gumbel) {
         const RootActions actions{root_logits_, tree_.priors(ROOT), counts, values,
                                   root_evaluation_};
         const std::vector<float> improved = improved_policy(actions);
         for (std::size_t e = 0; e < moves.size(); ++e)
-            policy[move_number(moves[e], mover)] = improved[e];
+            policy[action_of(moves[e], mover)] = improved[e];
     } else {
         for (std::size_t e = 0; e < moves.size(); ++e)
-            policy[move_number(moves[e], mover)] =
+            policy[action_of(moves[e], mover)] =
                 static_cast<float>(counts[e]) / static_cast<float>(total);
     }
-    *action = move_number(moves[static_cast<std::size_t>(best)], mover);
+    *action = action_of(moves[static_cast<std::size_t>(best)], mover);
 }
 
 std::int32_t GameSearch::select(double temperature, const SearchConfig& config) {
@@ -249,7 +249,7 @@ std::int32_t GameSearch::select(double temperature, const SearchConfig& config) 
     if (best < 0) return -1;
     const Color mover = tree_.root().position.side_to_move;
     const std::span<const Move> moves = tree_.moves(ROOT);
-    if (temperature == 0.0) return move_number(moves[static_cast<std::size_t>(best)], mover);
+    if (temperature == 0.0) return action_of(moves[static_cast<std::size_t>(best)], mover);
     // Weights visits^(1/T), scaled by the largest so that a small T cannot
     // overflow: (v / most)^(1/T).
     const std::span<const NodeIndex> children = tree_.children(ROOT);
@@ -260,7 +260,7 @@ std::int32_t GameSearch::select(double temperature, const SearchConfig& config) 
         if (children[e] == NO_NODE || tree_.node(children[e]).visits == 0) continue;
         sum += weight[e] = std::pow(tree_.node(children[e]).visits / most, 1.0 / temperature);
     }
-    double draw = generator_.uniform() * sum;
+    double draw = uniform(generator_) * sum;
     std::size_t pick = static_cast<std::size_t>(best);
     for (std::size_t e = 0; e < moves.size(); ++e) {
         if (weight[e] == 0.0) continue;
@@ -268,7 +268,7 @@ std::int32_t GameSearch::select(double temperature, const SearchConfig& config) 
         if (draw < weight[e]) break;
         draw -= weight[e];
     }
-    return move_number(moves[pick], mover);
+    return action_of(moves[pick], mover);
 }
 
 }  // namespace tovak::mcts

@@ -17,8 +17,8 @@
 
 #include "core/position.h"
 #include "mcts/config.h"
+#include "mcts/distributions.h"
 #include "mcts/evaluators.h"
-#include "mcts/random.h"
 #include "mcts/tree.h"
 
 namespace tovak::mcts {
@@ -34,7 +34,7 @@ class GameSearch {
   public:
     // Game `game` of a search seeded with `seed`: its generator, kept from
     // one begin() to the next.
-    GameSearch(std::uint64_t seed, std::size_t game) : generator_(seed, game) {}
+    GameSearch(std::uint64_t seed, std::size_t game) : generator_(search_random(seed, game)) {}
 
     // A new tree at `root`, whose position is laid out at once: a finished or
     // cut root ends the search there.
@@ -80,7 +80,7 @@ class GameSearch {
     // Visits of a root edge's child, virtual losses included.
     int visits_in_flight(std::uint32_t edge) const;
 
-    Generator generator_;
+    GameRandom generator_;
     Tree tree_;
     int simulations_ = 0;
     int started_ = 0;   // descents begun that count as simulations

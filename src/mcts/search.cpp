@@ -3,7 +3,7 @@
 #include <cassert>
 #include <cmath>
 
-#include "mcts/encoding.h"
+#include "batch/features.h"
 
 namespace tovak::mcts {
 namespace {
@@ -16,7 +16,7 @@ std::optional<SearchError> check_size(std::size_t got, std::size_t expected) {
 }  // namespace
 
 Search::Search(const SearchConfig& config, std::size_t games)
-    : config_(config), pool_(std::make_unique<ThreadPool>(config.threads)) {
+    : config_(config), pool_(std::make_unique<ThreadPool>(static_cast<unsigned>(config.threads))) {
     assert(!check(config) && games >= 1);
     games_.reserve(games);
     for (std::size_t g = 0; g < games; ++g) games_.emplace_back(config.seed, g);
@@ -35,7 +35,7 @@ std::optional<SearchError> Search::begin(std::span<const Root> roots) {
     for (std::size_t g = 0; g < roots.size(); ++g)
         if (roots[g].plies < 0 || roots[g].max_plies < 0)
             return SearchError{.kind = SearchErrorKind::NegativePlies, .game = g};
-    pool_->for_each(games_.size(), [&](std::size_t begin, std::size_t end) {
+    for_each_range(*pool_, games_.size(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t g = begin; g < end; ++g) games_[g].begin(roots[g], config_);
     });
     phase_ = Phase::Searching;
@@ -47,13 +47,13 @@ std::optional<SearchError> Search::leaves(const LeafBuffers& out, std::size_t& c
     count = 0;
     if (phase_ == Phase::NotBegun) return SearchError{.kind = SearchErrorKind::NotBegun};
     const std::size_t rows = max_leaves();
-    if (auto e = check_size(out.observation.size(), rows * OBSERVATION_SIZE)) return e;
+    if (auto e = check_size(out.observation.size(), rows * PLANES_SIZE)) return e;
     if (auto e = check_size(out.legal_action_mask.size(), rows * ACTION_COUNT)) return e;
     if (auto e = check_size(out.game.size(), rows)) return e;
 
     // 1. Each game gathers its round (unless the round is already asked).
     if (phase_ == Phase::Searching) {
-        pool_->for_each(games_.size(), [&](std::size_t begin, std::size_t end) {
+        for_each_range(*pool_, games_.size(), [&](std::size_t begin, std::size_t end) {
             for (std::size_t g = begin; g < end; ++g) games_[g].gather(config_);
         });
         for (std::size_t g = 0; g < games_.size(); ++g)
@@ -61,13 +61,14 @@ std::optional<SearchError> Search::leaves(const LeafBuffers& out, std::size_t& c
         asked_ = offsets_[games_.size()];
     }
     // 2. The leaves are written, game by game, at their offsets.
-    pool_->for_each(games_.size(), [&](std::size_t begin, std::size_t end) {
+    for_each_range(*pool_, games_.size(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t g = begin; g < end; ++g) {
             const GameSearch& game = games_[g];
             std::size_t row = offsets_[g];
             for (const NodeIndex leaf : game.batch()) {
                 const Node& n = game.tree().node(leaf);
-                write_planes(n.position, out.observation.data() + row * OBSERVATION_SIZE);
+                write_planes(n.position, n.position.side_to_move,
+                             out.observation.data() + row * PLANES_SIZE);
                 write_legal_mask(game.tree().moves(leaf), n.position.side_to_move,
                                  out.legal_action_mask.data() + row * ACTION_COUNT);
                 out.game[row] = static_cast<std::int32_t>(g);
@@ -106,7 +107,7 @@ std::optional<SearchError> Search::answer(std::span<const float> logits,
             const NodeIndex node = game.batch()[j];
             const Color mover = game.tree().node(node).position.side_to_move;
             for (const Move m : game.tree().moves(node)) {
-                const int number = move_number(m, mover);
+                const int number = action_of(m, mover);
                 const float logit = logits[leaf * ACTION_COUNT + static_cast<std::size_t>(number)];
                 if (!std::isfinite(logit))
                     return SearchError{.kind = SearchErrorKind::LogitNotFinite,
@@ -118,7 +119,7 @@ std::optional<SearchError> Search::answer(std::span<const float> logits,
         }
     }
     // 2. Expansion and backing up, game by game.
-    pool_->for_each(games_.size(), [&](std::size_t begin, std::size_t end) {
+    for_each_range(*pool_, games_.size(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t g = begin; g < end; ++g) {
             GameSearch& game = games_[g];
             for (std::size_t j = 0; j < game.batch().size(); ++j) {
@@ -137,7 +138,7 @@ std::optional<SearchError> Search::run(Evaluator evaluator) {
     if (phase_ == Phase::NotBegun) return SearchError{.kind = SearchErrorKind::NotBegun};
     if (phase_ == Phase::Asked) return SearchError{.kind = SearchErrorKind::LeavesOutstanding};
     // Each game goes round after round on its own, as the asked rounds do.
-    pool_->for_each(games_.size(), [&](std::size_t begin, std::size_t end) {
+    for_each_range(*pool_, games_.size(), [&](std::size_t begin, std::size_t end) {
         for (std::size_t g = begin; g < end; ++g) {
             GameSearch& game = games_[g];
             for (;;) {
@@ -166,7 +167,7 @@ std::optional<SearchError> Search::result(const ResultBuffers& out) const {
     if (auto e = check_size(out.visits.size(), n * ACTION_COUNT)) return e;
     if (auto e = check_size(out.root_value.size(), n)) return e;
     if (auto e = check_size(out.action.size(), n)) return e;
-    pool_->for_each(n, [&](std::size_t begin, std::size_t end) {
+    for_each_range(*pool_, n, [&](std::size_t begin, std::size_t end) {
         for (std::size_t g = begin; g < end; ++g)
             games_[g].write_result(out.policy.data() + g * ACTION_COUNT,
                                    out.visits.data() + g * ACTION_COUNT, &out.root_value[g],

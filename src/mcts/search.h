@@ -25,18 +25,18 @@
 #include <span>
 #include <vector>
 
+#include "batch/thread_pool.h"
 #include "mcts/config.h"
 #include "mcts/evaluators.h"
 #include "mcts/game_search.h"
 #include "mcts/search_error.h"
-#include "mcts/thread_pool.h"
 
 namespace tovak::mcts {
 
 // Where leaves() writes the leaves it asks for; each span holds at least
 // max_leaves() rows, of which the first k are written.
 struct LeafBuffers {
-    std::span<float> observation;               // rows of OBSERVATION_SIZE (3 x 8 x 8)
+    std::span<float> observation;               // rows of PLANES_SIZE (3 x 8 x 8)
     std::span<std::uint8_t> legal_action_mask;  // rows of ACTION_COUNT, 1 = legal (numpy bool)
     std::span<std::int32_t> game;               // the game index of each leaf
 };

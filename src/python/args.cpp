@@ -3,6 +3,7 @@
 #include "python/messages.h"
 #include "python/ref.h"
 #include "python/style_names.h"
+#include "python/type_names.h"
 
 namespace tovak::py {
 namespace {
@@ -36,7 +37,9 @@ bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_
                     PyObject* kwnames, PyObject** slots) {
     const char* function = signature.function;
     const auto count = static_cast<Py_ssize_t>(signature.parameters.size());
-    const Py_ssize_t keyword_count = kwnames ? PyTuple_GET_SIZE(kwnames) : 0;
+    // The interpreter always passes a tuple (or null) as `kwnames`, so the
+    // checked tuple functions cannot fail here.
+    const Py_ssize_t keyword_count = kwnames ? PyTuple_Size(kwnames) : 0;
     if (count == 0) {
         if (nargs > 0) {
             PyErr_Format(PyExc_TypeError, messages::TAKES_NO_ARGUMENTS_FORMAT, function, nargs);
@@ -57,7 +60,7 @@ bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_
     }
     for (Py_ssize_t i = 0; i < count; ++i) slots[i] = i < nargs ? args[i] : nullptr;
     for (Py_ssize_t k = 0; k < keyword_count; ++k) {
-        PyObject* name = PyTuple_GET_ITEM(kwnames, k);
+        PyObject* name = PyTuple_GetItem(kwnames, k);  // borrowed
         if (!PyUnicode_Check(name)) {
             PyErr_SetString(PyExc_TypeError, messages::KEYWORDS_MUST_BE_STRINGS);
             return false;
@@ -90,7 +93,11 @@ bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_
 
 std::optional<std::string_view> text_argument(PyObject* value, const char* name) {
     if (!PyUnicode_Check(value)) {
-        PyErr_Format(PyExc_TypeError, messages::EXPECTED_STR_FORMAT, name, Py_TYPE(value)->tp_name);
+        const PyRef type_name = type_name_in_messages(value);
+        const char* type_text =
+            type_name ? PyUnicode_AsUTF8AndSize(type_name.get(), nullptr) : nullptr;
+        if (type_text)
+            PyErr_Format(PyExc_TypeError, messages::EXPECTED_STR_FORMAT, name, type_text);
         return std::nullopt;
     }
     Py_ssize_t size = 0;

@@ -22,7 +22,9 @@ PyObject* allocate(PyTypeObject* type, const Position& position) {
 
 // Position(): the creation slot. It takes no arguments at all.
 PyObject* position_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noexcept {
-    if (PyTuple_GET_SIZE(args) != 0 || (kwargs && PyDict_GET_SIZE(kwargs) != 0)) {
+    // The interpreter passes a tuple and a dict (or null), so the sizes
+    // cannot fail.
+    if (PyTuple_Size(args) != 0 || (kwargs && PyDict_Size(kwargs) != 0)) {
         PyErr_SetString(PyExc_TypeError, messages::CONSTRUCTOR_TAKES_NO_ARGUMENTS);
         return nullptr;
     }
@@ -31,7 +33,8 @@ PyObject* position_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) noe
 
 void position_dealloc(PyObject* self) noexcept {
     PyTypeObject* type = Py_TYPE(self);
-    type->tp_free(self);
+    const auto free_slot = reinterpret_cast<freefunc>(PyType_GetSlot(type, Py_tp_free));
+    free_slot(self);
     Py_DECREF(type);
 }
 
@@ -64,18 +67,29 @@ PyMethodDef METHODS[] = {
 
 char CLASS_DOC[] = "Position()\n--\n\n";
 
+// Only a placeholder, see create_position_type.
+PyGetSetDef MODULE_PLACEHOLDER[] = {
+    {"__module__", nullptr, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
 PyTypeObject* create_position_type() {
     PyType_Slot slots[] = {
         {Py_tp_doc, CLASS_DOC},
         {Py_tp_new, reinterpret_cast<void*>(position_new)},
         {Py_tp_dealloc, reinterpret_cast<void*>(position_dealloc)},
         {Py_tp_methods, METHODS},
+        {Py_tp_getset, MODULE_PLACEHOLDER},
         {0, nullptr},
     };
-    // The "builtins." prefix gives the class the module "builtins" without a
-    // warning; a name without a dot would leave __module__ missing.
+    // The class belongs to the module "builtins", and the interpreter names a
+    // class of builtins by its tp_name in reprs and messages, as it does int:
+    // so the spec's name is the bare "Position". A spec name without a module
+    // would leave __module__ unset (with a DeprecationWarning) unless the new
+    // class's namespace already holds the name; the placeholder descriptor puts
+    // it there, and is replaced by "builtins" below.
     PyType_Spec spec = {
-        "builtins.Position",
+        "Position",
         static_cast<int>(sizeof(PyPosition)),
         0,
         Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,  // no Py_TPFLAGS_BASETYPE: no subclasses
@@ -83,17 +97,18 @@ PyTypeObject* create_position_type() {
     };
     PyRef type(PyType_FromSpec(&spec));
     if (!type) return nullptr;
-    auto* type_object = reinterpret_cast<PyTypeObject*>(type.get());
+    // The namespace of an immutable class can only be written through its
+    // dict itself, which the generic attribute dict gives for a heap type.
     // The doc slot's text after the signature is empty, which the interpreter
-    // reports as "", not None; replace it before anyone sees the class.
-    PyRef dict(PyType_GetDict(type_object));
-    if (!dict || PyDict_SetItemString(dict.get(), "__doc__", Py_None) < 0) return nullptr;
-    // The interpreter spells a class of "builtins" by its tp_name in reprs and
-    // messages, as it does for int; drop the prefix that only PyType_Spec needed.
-    // (The name buffer copied from the PyType_Spec is still freed with the type.)
-    type_object->tp_name = "Position";
+    // reports as "", not None; both are replaced before anyone sees the class.
+    PyRef dict(PyObject_GenericGetDict(type.get(), nullptr));
+    PyRef builtins(PyUnicode_InternFromString("builtins"));
+    if (!dict || !builtins || PyDict_SetItemString(dict.get(), "__module__", builtins.get()) < 0 ||
+        PyDict_SetItemString(dict.get(), "__doc__", Py_None) < 0)
+        return nullptr;
+    auto* type_object = reinterpret_cast<PyTypeObject*>(type.release());
     PyType_Modified(type_object);
-    return reinterpret_cast<PyTypeObject*>(type.release());
+    return type_object;
 }
 
 }  // namespace

@@ -11,9 +11,10 @@ PyRef move_list(std::span<const Move> moves) {
     if (!list) return {};
     // The shared texts exist once the module is initialised, so no null test
     // per entry: this loop is the whole cost of legal_moves() beyond generation.
+    // Setting an in-range item of a new list cannot fail.
     for (std::size_t i = 0; i < moves.size(); ++i)
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i),
-                        Py_NewRef(shared_move_text(moves[i])));
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i),
+                       Py_NewRef(shared_move_text(moves[i])));
     return list;
 }
 

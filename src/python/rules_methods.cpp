@@ -18,8 +18,8 @@ PyRef supporting_pivot_dict(const SupportingPivot& entry) {
     if (!dict) return {};
     PyRef supports(PyList_New(2));
     if (!supports) return {};
-    PyList_SET_ITEM(supports.get(), 0, square_text_object(entry.supports[0]).release());
-    PyList_SET_ITEM(supports.get(), 1, square_text_object(entry.supports[1]).release());
+    PyList_SetItem(supports.get(), 0, square_text_object(entry.supports[0]).release());
+    PyList_SetItem(supports.get(), 1, square_text_object(entry.supports[1]).release());
     const auto centre = entry.pivot.center_square();
     if (!set_item(dict.get(), Key::Supports, std::move(supports)) ||
         !set_item(dict.get(), Key::FileTwice, signed_int(entry.pivot.file_twice)) ||
@@ -80,7 +80,7 @@ PyRef position_supporting_pivots(const Position& position, Move move) {
     for (std::size_t i = 0; i < entries.size(); ++i) {
         PyRef dict = supporting_pivot_dict(entries[i]);
         if (!dict) return {};
-        PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), dict.release());
+        PyList_SetItem(list.get(), static_cast<Py_ssize_t>(i), dict.release());
     }
     return list;
 }

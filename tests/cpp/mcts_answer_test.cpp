@@ -8,8 +8,10 @@
 #include <numeric>
 #include <set>
 
+#include "batch/features.h"
+#include "batch/legal_moves.h"
+#include "batch/thread_pool.h"
 #include "engine_cases_support.h"
-#include "mcts/encoding.h"
 #include "mcts/search.h"
 #include "mcts_reference_support.h"
 
@@ -18,7 +20,7 @@ namespace {
 
 struct Buffers {
     explicit Buffers(const Search& s)
-        : observation(s.max_leaves() * OBSERVATION_SIZE),
+        : observation(s.max_leaves() * PLANES_SIZE),
           mask(s.max_leaves() * ACTION_COUNT),
           game(s.max_leaves()) {}
     LeafBuffers view() { return {observation, mask, game}; }
@@ -169,10 +171,9 @@ TEST(VirtualLoss, SpreadsARoundOverDistinctLeaves) {
         // Within a game, every leaf of the round is a different position.
         std::set<std::pair<std::int32_t, std::vector<float>>> seen;
         for (std::size_t j = 0; j < k; ++j)
-            seen.insert(
-                {buffers.game[j],
-                 std::vector<float>(buffers.observation.begin() + j * OBSERVATION_SIZE,
-                                    buffers.observation.begin() + (j + 1) * OBSERVATION_SIZE)});
+            seen.insert({buffers.game[j],
+                         std::vector<float>(buffers.observation.begin() + j * PLANES_SIZE,
+                                            buffers.observation.begin() + (j + 1) * PLANES_SIZE)});
         EXPECT_EQ(seen.size(), k);
         most = std::max(most, k);
         ASSERT_FALSE(
@@ -217,37 +218,31 @@ TEST(Noise, GoesOnTheRootsPriorsOnly) {
     }
 }
 
-TEST(Encoding, MoveNumbersAndPlanesAreFromTheMoversView) {
-    // a1-b3 is 17 for White; for Black the same number is a8-b6.
-    EXPECT_EQ(move_number(move_from("a1-b3"), Color::White), 17);
-    EXPECT_EQ(move_number(move_from("a8-b6"), Color::Black), 17);
-    for (int n = 0; n < ACTION_COUNT; n += 37)
-        for (const Color c : {Color::White, Color::Black})
-            EXPECT_EQ(move_number(move_of_number(n, c), c), n);
-    // White on a1, b1, c1, Black on h8: each side sees its pieces on its first rank.
-    const Position p = position_from("a1 b1 c1", "h8", Color::White);
-    const Position q = position_from("h1", "a8 b8 c8", Color::Black);
-    std::vector<float> white(OBSERVATION_SIZE), black(OBSERVATION_SIZE);
-    write_planes(p, white.data());
-    write_planes(q, black.data());
-    EXPECT_EQ(white, black);
-    EXPECT_EQ(white[0] + white[1] + white[2] + white[3], 3.0f);  // own pieces, row 0 = rank 1
-    EXPECT_EQ(white[PLANE_SIZE + 63], 1.0f);                     // opponent's h8
-    EXPECT_EQ(white[2 * PLANE_SIZE + 17], 1.0f);                 // the turn plane is all ones
-    std::vector<std::uint8_t> mask(ACTION_COUNT);
-    write_legal_mask(q.legal_moves(), Color::Black, mask.data());
-    ASSERT_EQ(q.legal_moves().size(), 1u);  // a8-d8, numbered as a1-d1
-    EXPECT_EQ(mask[static_cast<std::size_t>(move_number(move_from("a1-d1"), Color::White))], 1);
-    EXPECT_EQ(std::accumulate(mask.begin(), mask.end(), 0), 1);
+TEST(Encoding, TheSearchsMaskFromListsIsTheBatchsMask) {
+    // The search writes masks from its move lists, the batch from its
+    // destination sets: the two must number every move alike, for either
+    // side to move (Black's squares turned round).
+    for (const Position& p :
+         {position_from("a1 b1 c1 d2", "h8 g8 e5", Color::White),
+          position_from("h1 c4", "a8 b8 c8 d7", Color::Black), Position::initial()}) {
+        LegalMoves moves;
+        collect_legal_moves(p, moves);
+        std::vector<std::uint8_t> from_sets(ACTION_COUNT, 7), from_list(ACTION_COUNT, 7);
+        write_legal_mask(p, moves, p.side_to_move, from_sets.data());
+        write_legal_mask(p.legal_moves(), p.side_to_move, from_list.data());
+        EXPECT_EQ(from_list, from_sets);
+        EXPECT_EQ(std::accumulate(from_list.begin(), from_list.end(), std::size_t{0}),
+                  p.legal_moves().size());
+    }
 }
 
-TEST(ThreadPool, CoversEveryItemOnceWhateverTheSplit) {
-    for (const int threads : {1, 2, 3, 5}) {
+TEST(Pool, ForEachRangeCoversEveryGameOnceWhateverTheSplit) {
+    for (const unsigned threads : {1u, 2u, 3u, 5u}) {
         ThreadPool pool(threads);
         for (const std::size_t count : {0u, 1u, 2u, 3u, 7u, 100u}) {
             std::vector<int> hits(count, 0);
             for (int repeat = 0; repeat < 3; ++repeat)
-                pool.for_each(count, [&](std::size_t begin, std::size_t end) {
+                for_each_range(pool, count, [&](std::size_t begin, std::size_t end) {
                     for (std::size_t i = begin; i < end; ++i) ++hits[i];
                 });
             EXPECT_EQ(hits, std::vector<int>(count, 3)) << threads << " threads, " << count;

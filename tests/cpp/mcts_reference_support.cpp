@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "mcts/encoding.h"
+#include "batch/features.h"
 
 namespace tovak::mcts::reference {
 
@@ -40,7 +40,7 @@ Position oriented(const Position& p) {
         const std::optional<Color> owner = p.piece_at(Square::from_index(s));
         if (owner)
             o.set_piece(*owner == mover ? Color::White : Color::Black,
-                        Square::from_index(oriented_square(s, mover)));
+                        Square::from_index(s ^ rank_mirror(mover)));
     }
     return o;
 }
@@ -49,12 +49,23 @@ Evaluation uniform_evaluation(const Position& p) {
     return {std::vector<float>(ACTION_COUNT, 0.0f), static_value(p)};
 }
 
+namespace {
+
+// A fixed scramble of 64 bits (one SplitMix64 step), for logits that vary.
+std::uint64_t scramble(std::uint64_t x) {
+    x += 0x9e3779b97f4a7c15ULL;
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
+}
+
+}  // namespace
+
 Evaluation varied_evaluation(const Position& p) {
     std::vector<float> logits(ACTION_COUNT);
     const std::uint64_t board = p.white() * 31 + p.black();
-    for (int a = 0; a < ACTION_COUNT; ++a)
-        logits[static_cast<std::size_t>(a)] =
-            static_cast<float>(mix64(board ^ static_cast<std::uint64_t>(a)) % 1000) / 250.0f;
+    for (std::size_t a = 0; a < ACTION_COUNT; ++a)
+        logits[a] = static_cast<float>(scramble(board ^ a) % 1000) / 250.0f;
     return {logits, static_value(p)};
 }
 
@@ -90,7 +101,7 @@ struct PlainSearch {
             std::vector<float> logits;
             for (const Move m : node.moves)
                 logits.push_back(
-                    e.logits[static_cast<std::size_t>(move_number(m, node.position.side_to_move))]);
+                    e.logits[static_cast<std::size_t>(action_of(m, node.position.side_to_move))]);
             float top = -INFINITY;
             for (float l : logits) top = std::max(top, l);
             float sum = 0.0f;
@@ -142,8 +153,8 @@ std::vector<std::int32_t> search_visits(const Root& root, int simulations, doubl
     for (int s = 0; s <= simulations; ++s) search.simulate(node);  // the first is the root's own
     std::vector<std::int32_t> visits(ACTION_COUNT, 0);
     for (const auto& [edge, child] : node.children)
-        visits[static_cast<std::size_t>(
-            move_number(node.moves[edge], root.position.side_to_move))] = child->visits;
+        visits[static_cast<std::size_t>(action_of(node.moves[edge], root.position.side_to_move))] =
+            child->visits;
     return visits;
 }
 
@@ -159,14 +170,14 @@ Position position_of_planes(const float* planes) {
     Position p = Position::empty(Color::White);
     for (int s = 0; s < 64; ++s) {
         if (planes[s] == 1.0f) p.set_piece(Color::White, Square::from_index(s));
-        if (planes[PLANE_SIZE + s] == 1.0f) p.set_piece(Color::Black, Square::from_index(s));
+        if (planes[64 + s] == 1.0f) p.set_piece(Color::Black, Square::from_index(s));
     }
     return p;
 }
 
 void answer_all(Search& search, const EvaluationFunction& evaluate) {
     const std::size_t rows = search.max_leaves();
-    std::vector<float> observation(rows * OBSERVATION_SIZE);
+    std::vector<float> observation(rows * PLANES_SIZE);
     std::vector<std::uint8_t> mask(rows * ACTION_COUNT);
     std::vector<std::int32_t> game(rows);
     std::size_t k = 0;
@@ -174,8 +185,7 @@ void answer_all(Search& search, const EvaluationFunction& evaluate) {
         std::vector<float> logits(k * ACTION_COUNT);
         std::vector<float> values(k);
         for (std::size_t j = 0; j < k; ++j) {
-            const Evaluation e =
-                evaluate(position_of_planes(observation.data() + j * OBSERVATION_SIZE));
+            const Evaluation e = evaluate(position_of_planes(observation.data() + j * PLANES_SIZE));
             for (std::size_t a = 0; a < ACTION_COUNT; ++a)
                 // Masked entries are never read: fill them with what a
                 // masking network writes there.

@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <numeric>
 
+#include "batch/features.h"
 #include "engine_cases_support.h"
-#include "mcts/encoding.h"
 #include "mcts/search.h"
 #include "mcts_reference_support.h"
 
@@ -22,13 +22,13 @@ Position mirrored(const Position& p) {
     Position m = Position::empty(opponent(p.side_to_move));
     for (int s = 0; s < 64; ++s)
         if (const auto owner = p.piece_at(Square::from_index(s)))
-            m.set_piece(opponent(*owner), Square::from_index(s ^ RANK_MIRROR));
+            m.set_piece(opponent(*owner), Square::from_index(s ^ rank_mirror(Color::Black)));
     return m;
 }
 
 Move mirrored(Move m) {
-    return {Square::from_index(m.from.index ^ RANK_MIRROR),
-            Square::from_index(m.to.index ^ RANK_MIRROR)};
+    return {Square::from_index(m.from.index ^ rank_mirror(Color::Black)),
+            Square::from_index(m.to.index ^ rank_mirror(Color::Black))};
 }
 
 reference::Results search_one(const SearchConfig& config, const Root& root, Evaluator evaluator) {
@@ -82,7 +82,7 @@ TEST_P(ForcedWins, TheSearchPlaysTheWinningMove) {
         config.max_considered = 64;
         const reference::Results r = search_one(config, Root{p, 0, 200}, evaluator);
         ASSERT_EQ(r.action.size(), 1u);
-        const int number = move_number(win, p.side_to_move);
+        const int number = action_of(win, p.side_to_move);
         if (gumbel) {
             // The action is the Gumbel sample among the last two considered,
             // which may lose to the noise by one visit; the improved policy
@@ -165,7 +165,7 @@ TEST_P(ResultShape, VisitsSumToTheSimulationsAndNothingFallsOffTheLegalMoves) {
         const auto policy = std::span(r.policy).subspan(g * ACTION_COUNT, ACTION_COUNT);
         EXPECT_EQ(std::accumulate(visits.begin(), visits.end(), 0), config.simulations) << g;
         double sum = 0.0;
-        for (int a = 0; a < ACTION_COUNT; ++a) {
+        for (std::size_t a = 0; a < ACTION_COUNT; ++a) {
             sum += policy[a];
             if (!legal[a]) {
                 EXPECT_EQ(visits[a], 0) << g;
@@ -285,7 +285,7 @@ TEST(Search, FinishedAndCutRootsAreScoredWithoutAsking) {
     };
     Search search(quiet_config(20), roots.size());
     ASSERT_FALSE(search.begin(roots));
-    std::vector<float> observation(search.max_leaves() * OBSERVATION_SIZE);
+    std::vector<float> observation(search.max_leaves() * PLANES_SIZE);
     std::vector<std::uint8_t> mask(search.max_leaves() * ACTION_COUNT);
     std::vector<std::int32_t> game(search.max_leaves());
     std::size_t k = 0;
@@ -311,7 +311,7 @@ TEST(Search, OneSimulationTakesTheFirstMoveInTheRulesOrder) {
     for (const Root& root : mixed_roots()) {
         const reference::Results r = search_one(quiet_config(1), root, Evaluator::Uniform);
         EXPECT_EQ(r.action[0],
-                  move_number(root.position.legal_moves().front(), root.position.side_to_move));
+                  action_of(root.position.legal_moves().front(), root.position.side_to_move));
     }
 }
 

@@ -2,6 +2,15 @@
 keyword, the binding errors and their texts, the type errors with the
 parameter's name, and which error wins when several arguments are bad."""
 
+import array
+import collections
+import datetime
+import decimal
+import fractions
+import io
+import itertools
+import re
+
 import pytest
 
 from tovak_python import Position, initial_position, parse_move_string
@@ -77,6 +86,41 @@ TYPE_ERRORS = [
     (lambda p: p.set_piece(square=5, color="purple"), "argument 'square': expected str, got int"),
     (lambda p: parse_move_string(12), "argument 'mv': expected str, got int"),
 ]
+
+
+class Plain:
+    pass
+
+
+class Renamed:
+    pass
+
+
+Renamed.__name__ = "Other"
+
+
+def interpreter_type_name(value):
+    """The type's name as the interpreter's own messages give it (its tp_name)."""
+    with pytest.raises(TypeError) as info:
+        "" + value
+    return re.fullmatch(r'can only concatenate str \(not "(.*)"\) to str', str(info.value)).group(1)
+
+
+# Built-in types, C types of the standard library that are static or made
+# from a spec, inside and outside builtins, and classes written in Python
+# (one renamed after its creation).
+OTHER_TYPES = [
+    3.5, memoryview(b""), int, array.array("b"), re.compile("x"), collections.deque(), decimal.Decimal(1),
+    datetime.date(2024, 1, 1), collections.OrderedDict(), io.BytesIO(), itertools.count(), fractions.Fraction(1),
+    Plain(), Renamed(), Position(),
+]
+
+
+@pytest.mark.parametrize("value", OTHER_TYPES, ids=lambda v: type(v).__qualname__)
+def test_type_errors_name_the_type_as_the_interpreter_does(value):
+    with pytest.raises(TypeError) as info:
+        Position().piece_at(value)
+    assert info.value.args == (f"argument 'square': expected str, got {interpreter_type_name(value)}",)
 
 
 @pytest.mark.parametrize("call, message", TYPE_ERRORS, ids=[m for _, m in TYPE_ERRORS])

@@ -306,8 +306,9 @@ def test_resume_needs_a_self_play_run(tmp_path, run_json, message):
     assert directory_listing(tmp_path) == before
 
 
+# A game a batch, so that a run of sixteen games writes many chunks.
 KILL_RUN = ("--games", "16", "--depth", "3", "--seed", "3", "--max-plies", "60", "--chunk-plies", "100",
-            "--replays", "0")
+            "--replays", "0", "--batch-games", "1")
 
 
 @pytest.fixture(scope="module")
@@ -383,18 +384,18 @@ import multiprocessing, os, signal, sys
 import {where} as runner
 from tovak.cli import main
 
-played_games = runner.play_games
+played_games = runner.play_batches
 
 def games_then_action(*args, **kwargs):
-    for count, record in enumerate(played_games(*args, **kwargs), start=1):
-        yield record
+    for count, games in enumerate(played_games(*args, **kwargs), start=1):
+        yield games
         if count == 2:
             {action}
 
-runner.play_games = games_then_action
+runner.play_batches = games_then_action
 sys.exit(main(sys.argv[1:]))
 """
-# The module whose play_games the resumable run calls.
+# The module whose play_batches the resumable run calls.
 RUNNER_MODULE = "tovak.runs.session"
 
 

@@ -7,7 +7,6 @@ import signal
 import subprocess
 import sys
 import time
-from dataclasses import replace
 from pathlib import Path
 
 import pytest
@@ -18,7 +17,9 @@ distributed = pytest.importorskip("distributed")
 
 from tovak.runs import reader  # noqa: E402
 from tovak.analysis import SearchLimits  # noqa: E402
-from tovak.runs.selfplay import GameSettings, play_games  # noqa: E402
+from tovak.runs.batched import play_batches  # noqa: E402
+from tovak.runs.dataset import records_table  # noqa: E402
+from tovak.runs.selfplay import GameSettings, play_game  # noqa: E402
 
 DASK = str(Path(sys.executable).with_name("dask"))
 START_TIMEOUT_S = 60
@@ -103,8 +104,8 @@ def test_games_of_a_lost_worker_are_played_elsewhere_once(cluster):
             played = []
             # One game a task, so that the extra worker is still playing when
             # the first records come back.
-            for record in play_games(settings, numbers, client.get_executor(), games_per_task=1):
-                played.append(record)
+            for games in play_batches(settings, numbers, client.get_executor(), games_per_task=1):
+                played.append(games)
                 if victim.poll() is None and client.processing([victim_address])[victim_address]:
                     # Killed while it is playing a game: that game is lost with it.
                     os.kill(victim.pid, signal.SIGKILL)
@@ -112,11 +113,9 @@ def test_games_of_a_lost_worker_are_played_elsewhere_once(cluster):
             wait_until(lambda: "victim" not in worker_names(client), "the scheduler to notice the lost worker")
     finally:
         stop(victim)
-    assert sorted(r.number for r in played) == numbers
-    local = list(play_games(settings, numbers))
-    assert sorted((replace(r, seconds=0.0) for r in played), key=lambda r: r.number) == [
-        replace(r, seconds=0.0) for r in local
-    ]
+    assert sorted(n for games in played for n in games.numbers) == numbers
+    rows = sorted((row for games in played for row in games.rows.to_pylist()), key=lambda r: (r["game"], r["ply"]))
+    assert rows == records_table([play_game(settings, n) for n in numbers]).to_pylist()
 
 
 def test_an_unreachable_cluster_is_one_line(tmp_path):

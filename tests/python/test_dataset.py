@@ -227,7 +227,7 @@ def test_ctrl_c_once_a_self_play_chunk_is_on_disk_stops_the_run_with_each_game_o
     out = tmp_path / "run"
     with RunDirectory.create(out, KIND, recorded_settings(6, SETTINGS)) as run:
         with pytest.raises(CommandError, match=r"^interrupted; 2 of 6 games recorded") as stopped:
-            SelfPlayRun(run, chunk_plies=1, replays=0).play(executor=None)  # a chunk a game
+            SelfPlayRun(run, chunk_plies=1, replays=0, games_per_task=1).play(executor=None)  # a chunk a game
     assert stopped.value.status == INTERRUPTED
     assert len(chunks) == 2
     assert sorted(reader.recorded_games(out)) == [1, 2]

@@ -4,12 +4,14 @@ import warnings
 
 import numpy as np
 import pytest
-from pettingzoo.test import api_test, seed_test
+import rl_reference
+from pettingzoo.test import api_test, render_test, seed_test
 from tovak_python import Position
 
 from tovak.env import env, raw_env
 from tovak.features import move_index
 from tovak.notation import from_text, to_text
+from tovak.rl.picture import board_picture
 
 # api_test's advice that the issue's own design overrides: the observation is a
 # dict with an action mask, and the agents are named after the colours.
@@ -132,8 +134,42 @@ def test_a_finished_start_position_ends_without_rewards():
 
 
 @pytest.mark.parametrize(
-    "kwargs", [{"render_mode": "human"}, {"max_plies": 0}, {"random_plies": -1}]
+    "kwargs", [{"render_mode": "video"}, {"max_plies": 0}, {"random_plies": -1}]
 )
 def test_bad_settings_are_refused(kwargs):
     with pytest.raises(ValueError):
         raw_env(**kwargs)
+
+
+def test_passes_the_render_test(capsys):
+    render_test(lambda render_mode=None: env(render_mode=render_mode))
+    assert Position().ascii_board() in capsys.readouterr().out  # "human" printed the diagram
+
+
+@pytest.mark.parametrize("kwargs", [{}, {"max_plies": 40, "random_plies": 4}])
+def test_plays_exactly_as_the_pure_python_reference(kwargs):
+    """Observations of both agents, rewards, flags and the turn, at every step of random games."""
+    ours, reference = raw_env(**kwargs), rl_reference.raw_env(**kwargs)
+    rng = np.random.default_rng(8)
+    for seed in range(3):
+        ours.reset(seed=seed, options={"position": "W:a1,b1,c1,b2,c2,d4 B:h8,g8,f8,g7,f7 w"} if seed == 2 else None)
+        reference.reset(seed=seed, options={"position": "W:a1,b1,c1,b2,c2,d4 B:h8,g8,f8,g7,f7 w"} if seed == 2 else None)
+        while True:
+            for agent in ours.possible_agents:
+                mine, theirs = ours.observe(agent), reference.observe(agent)
+                assert all(np.array_equal(mine[k], theirs[k]) and mine[k].dtype == theirs[k].dtype for k in theirs)
+            assert (ours.agent_selection, ours.rewards, ours._cumulative_rewards, ours.terminations, ours.truncations) == (
+                reference.agent_selection, reference.rewards, reference._cumulative_rewards,
+                reference.terminations, reference.truncations)
+            agent = ours.agent_selection
+            if ours.terminations[agent] or ours.truncations[agent]:
+                break
+            action = int(rng.choice(np.flatnonzero(ours.observe(agent)["action_mask"])))
+            ours.step(action)
+            reference.step(action)
+
+
+def test_renders_the_board_as_a_picture():
+    game = raw_env(render_mode="rgb_array", random_plies=5)
+    game.reset(seed=4)
+    assert np.array_equal(game.render(), board_picture(game.position))

@@ -5,11 +5,13 @@ import random
 
 import numpy as np
 import pytest
+import rl_reference
 from binding_support import random_plies
 from tovak_python import Position
 
 import tovak.env
 import tovak.features
+from tovak import _batch
 
 from tovak.features import ACTION_COUNT, legal_mask, move_index, move_of_index, planes
 from tovak.notation import SQUARES
@@ -118,3 +120,26 @@ def test_planes_put_rank_1_in_row_0_for_white_and_rank_8_for_black():
 def test_the_module_examples_hold(module):
     failures, tried = doctest.testmod(module)
     assert tried > 0 and failures == 0
+
+
+@pytest.mark.parametrize("perspective", [None, "white", "black"])
+def test_equal_to_the_pure_python_reference(perspective):
+    for position in sample_positions(count=60, seed=11):
+        for fast, slow in ((planes, rl_reference.planes), (legal_mask, rl_reference.legal_mask)):
+            mine, theirs = fast(position, perspective), slow(position, perspective)
+            assert mine.dtype == theirs.dtype and mine.shape == theirs.shape and mine.flags.writeable
+            assert np.array_equal(mine, theirs)
+
+
+@pytest.mark.parametrize(
+    "function, out",
+    [
+        (_batch.board_planes, np.empty(191, np.float32)),
+        (_batch.board_planes, np.empty(192, np.float64)),
+        (_batch.board_legal_mask, np.empty(4096, np.uint16)),
+        (_batch.board_legal_mask, np.empty((2, 4096), np.int8)[:, 0]),  # not contiguous
+    ],
+)
+def test_a_wrong_output_array_is_refused_not_overrun(function, out):
+    with pytest.raises((ValueError, BufferError)):
+        function(Position().ascii_board("letters"), "white", None, out)

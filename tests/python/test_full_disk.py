@@ -60,7 +60,9 @@ def test_a_full_disk_stops_the_run_cleanly_and_resume_finishes_it(small_disk, tm
 def test_a_read_only_disk_is_one_line_and_keeps_the_run(small_disk):
     out = small_disk / "run"
     assert mount("-o", "remount,size=4m", str(small_disk)).returncode == 0
-    first = tovak_selfplay("--games", "4", "--depth", "1", "--seed", "4", "--chunk-plies", "1", "--out", str(out))
+    first = tovak_selfplay(
+        "--games", "4", "--depth", "1", "--seed", "4", "--chunk-plies", "1", "--batch-games", "1", "--out", str(out)
+    )
     assert first.returncode == 0, first.stderr
     # As if the run had been killed before its last chunk: one game is missing.
     sorted((out / "data").glob("chunk-*.parquet"))[-1].unlink()

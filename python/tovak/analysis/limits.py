@@ -13,9 +13,12 @@ from dataclasses import dataclass
 __all__ = ["DEFAULT_DEPTH", "MAX_DEPTH", "NO_TIME_LIMIT_MS", "SearchLimits"]
 
 MAX_DEPTH = 255
+"""The deepest search the engine takes, in plies."""
 DEFAULT_DEPTH = 4
+"""The depth searched when neither a depth nor a time limit is given."""
 # The largest budget the module takes: a deadline no search lives to see.
 NO_TIME_LIMIT_MS = 2**64 - 1
+"""The budget, in milliseconds, that stands for no time limit."""
 
 
 @dataclass(frozen=True)

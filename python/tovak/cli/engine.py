@@ -4,8 +4,13 @@ from __future__ import annotations
 
 import argparse
 import sys
-from typing import Any
+from typing import Any, cast
 
+from tovak.errors import USAGE_ERROR, CommandError
+from tovak.match.player_spec import parse_player_spec
+from tovak.mcts import SearchPlayer
+from tovak.mcts.player import Network
+from tovak.protocol.function_server import load_function, serve_function
 from tovak.protocol.search_server import serve
 
 DESCRIPTION = """\
@@ -21,7 +26,12 @@ there. Requests:
   {"cmd": "quit"}
 
 A bad request is answered with an error event and the engine carries on. The
-README describes the protocol in full.
+line protocol page of the documentation site describes it in full.
+
+With --player, the moves come from the tree search instead, one bestmove per
+go (its depth and time_ms are not read: the simulations bound the search):
+  --player mcts:simulations=S[,evaluator=uniform|rollout]
+  --player mcts-python:MODULE:FUNCTION,simulations=S   (FUNCTION is the network)
 """
 
 
@@ -33,9 +43,30 @@ def add_parser(subparsers: Any) -> None:
         description=DESCRIPTION,
         formatter_class=argparse.RawDescriptionHelpFormatter,
     )
+    parser.add_argument(
+        "--player",
+        metavar="SPEC",
+        help="play with the tree search: mcts:simulations=S[,evaluator=...] or mcts-python:MODULE:FUNCTION,simulations=S",
+    )
     parser.set_defaults(run=run)
 
 
 def run(args: argparse.Namespace) -> int:
     """Serve the protocol on standard input and output until ``quit`` or the end of input."""
-    return serve(sys.stdin.buffer, sys.stdout)
+    if args.player is None:
+        return serve(sys.stdin.buffer, sys.stdout)
+    try:
+        player = _search_player(args.player)
+    except ValueError as error:
+        raise CommandError(str(error), USAGE_ERROR) from None
+    return serve_function(player, args.player)
+
+
+def _search_player(text: str) -> SearchPlayer:
+    spec = parse_player_spec(text)
+    if spec.kind == "mcts":
+        return SearchPlayer(spec.simulations, evaluator="rollout" if spec.evaluator == "rollout" else "uniform")
+    if spec.kind == "mcts-python":
+        # Any callable loads; its answers are checked as the search takes them.
+        return SearchPlayer(spec.simulations, network=cast(Network, load_function(spec.function)))
+    raise ValueError(f"--player takes mcts:... or mcts-python:..., got {text!r}")

@@ -25,9 +25,10 @@ from tovak.cli.args import add_game_options, add_search_options, add_style_optio
 from tovak.errors import USAGE_ERROR, CommandError
 from tovak.notation import from_text
 from tovak.replay import result_text
-from tovak.runs.dataset import DATA_DIR, REPLAYS_DIR, RunDirectory, RunDirectoryError, read_run_info
+from tovak.runs.batched import DEFAULT_GAMES_PER_TASK
+from tovak.runs.dataset import DATA_DIR, REPLAYS_DIR, GameRows, RunDirectory, RunDirectoryError, read_run_info
 from tovak.runs.executors import open_executor
-from tovak.runs.reader import read_games
+from tovak.runs.reader import games_from_table, read_games
 from tovak.runs.records import GameRecord
 from tovak.runs.selfplay import DEFAULT_MAX_PLIES, GameSettings
 from tovak.runs.session import (
@@ -126,6 +127,14 @@ def add_parser(subparsers: Any) -> None:
         metavar="N",
         help=f"plies per data file (default {DEFAULT_CHUNK_PLIES}; larger files compress better)",
     )
+    parser.add_argument(
+        "--batch-games",
+        type=bounded_int("batch games", 1),
+        default=DEFAULT_GAMES_PER_TASK,
+        metavar="N",
+        help=f"games a worker plays in one batch and hands back together (default {DEFAULT_GAMES_PER_TASK}; "
+        "fewer lose less work to a lost worker or a kill)",
+    )
     parser.add_argument("--show", action="store_true", help="print the diagram after every ply of every game")
     parser.add_argument(
         "--no-progress", action="store_true", help="no progress bar (it is off anyway when stderr is no terminal)"
@@ -142,8 +151,10 @@ def run(args: argparse.Namespace) -> int:
     _check_run_directory(args, out)
     with open_executor(args.jobs, args.cluster) as executor, _open_run(args, out) as run_dir:
         started = time.perf_counter()
-        session = SelfPlayRun(run_dir, chunk_plies=args.chunk_plies, replays=args.replays)
-        with _progress(args, session.games, len(session.done)) as session.on_game, _terminate_as_interrupt():
+        session = SelfPlayRun(
+            run_dir, chunk_plies=args.chunk_plies, replays=args.replays, games_per_task=args.batch_games
+        )
+        with _progress(args, session.games, len(session.done)) as session.on_games, _terminate_as_interrupt():
             session.play(executor)
         seconds = time.perf_counter() - started
         session.write_missing_replays()
@@ -161,8 +172,8 @@ def run(args: argparse.Namespace) -> int:
 
 
 @contextmanager
-def _progress(args: argparse.Namespace, games: int, done: int) -> Iterator[Callable[[GameRecord], None]]:
-    """What the command does with each game kept: the progress bar, and the diagrams with --show."""
+def _progress(args: argparse.Namespace, games: int, done: int) -> Iterator[Callable[[GameRows], None]]:
+    """What the command does with the games kept: the progress bar, and the diagrams with --show."""
     bar = tqdm(
         total=games,
         initial=done,
@@ -174,17 +185,18 @@ def _progress(args: argparse.Namespace, games: int, done: int) -> Iterator[Calla
     started = time.perf_counter()
     plies = 0
 
-    def on_game(record: GameRecord) -> None:
+    def on_games(played: GameRows) -> None:
         nonlocal plies
-        plies += len(record.plies)
+        plies += played.ply_count
         if args.show:
-            tqdm.write(_game_diagrams(record, args.style), end="")
+            for record in games_from_table(played.rows):
+                tqdm.write(_game_diagrams(record, args.style), end="")
         rate = plies / max(time.perf_counter() - started, 1e-9)
         bar.set_postfix_str(f"{plies} plies, {rate:.0f} plies/s", refresh=False)
-        bar.update(1)
+        bar.update(len(played.numbers))
 
     try:
-        yield on_game
+        yield on_games
     finally:
         bar.close()
 

@@ -41,6 +41,7 @@ CONFIDENCE: Final = 0.95
 _Z: Final = NormalDist().inv_cdf(0.5 + CONFIDENCE / 2)  # 1.959963984540054
 
 Pentanomial = tuple[int, int, int, int, int]
+"""How many pairs of games scored 0, ½, 1, 1½ and 2 points for the first player."""
 
 
 def pentanomial(pair_points: Iterable[float]) -> Pentanomial:

@@ -14,11 +14,16 @@ from typing import Final, Literal
 __all__ = ["CRASH", "ILLEGAL_MOVE", "PROTOCOL_ERROR", "TIME", "FailureReason", "PlayerFailure"]
 
 FailureReason = Literal["crash", "time", "illegal move", "protocol error"]
+"""Why a player lost a game by failing, as the dataset's ``end_reason`` records it."""
 
 CRASH: Final[FailureReason] = "crash"
+"""The player's program crashed or ended during the game."""
 TIME: Final[FailureReason] = "time"
+"""The player gave no move in time."""
 ILLEGAL_MOVE: Final[FailureReason] = "illegal move"
+"""The player answered with a move that is not legal."""
 PROTOCOL_ERROR: Final[FailureReason] = "protocol error"
+"""The player broke the line protocol."""
 
 
 class PlayerFailure(Exception):

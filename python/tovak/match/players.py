@@ -1,12 +1,14 @@
-"""The players of a match: the built-in engine, and programs that speak the line protocol.
+"""The players of a match: the built-in engine, the tree search, and programs that speak the line protocol.
 
 A player is asked for one move at a time and given the whole game so far
 (the start position and the moves played), so that a program keeping its own
 state can follow along. The engine plays in this process: its searches are
-bounded by their own limits and cannot hang. Python functions and external
-programs run as child processes (:class:`tovak.match._player_process.PlayerProcess`),
-one per game, so that a crash, a hang or garbage on their output costs them
-the game and nothing else.
+bounded by their own limits and cannot hang; so does the tree search with a
+built-in evaluator, bounded by its simulations. Python functions, tree
+searches with a Python network and external programs run as child processes
+(:class:`tovak.match._player_process.PlayerProcess`), one per game, so that
+a crash, a hang or garbage on their output costs them the game and nothing
+else.
 
 The match's move time is what such a player is given in each ``go``; a
 player that has not answered after :func:`hang_seconds` of it is taken to
@@ -24,6 +26,7 @@ from typing import Any, Final, Protocol
 from tovak_python import Position
 
 from tovak.analysis import SearchLimits, search
+from tovak.mcts import Evaluator, SearchPlayer
 from tovak.match.player_failure import ILLEGAL_MOVE, PROTOCOL_ERROR, PlayerFailure
 from tovak.match._player_process import PlayerProcess
 from tovak.match.player_spec import PlayerSpec
@@ -35,11 +38,13 @@ __all__ = [
     "EnginePlayer",
     "Player",
     "ProtocolPlayer",
+    "SearchMovePlayer",
     "hang_seconds",
     "make_player",
 ]
 
 DEFAULT_MOVE_TIME_MS: Final = 1000
+"""The time per move, in milliseconds, given to a player when the match sets none."""
 HANG_FACTOR: Final = 10
 HANG_GRACE_SECONDS: Final = 2.0
 STARTUP_SECONDS: Final = 30.0
@@ -87,6 +92,20 @@ class EnginePlayer:
 
     def close(self) -> None:
         """Nothing to release: the engine searches in this process."""
+
+
+class SearchMovePlayer:
+    """The tree search with a built-in evaluator, in this process (its simulations bound its time)."""
+
+    def __init__(self, simulations: int, evaluator: Evaluator) -> None:
+        self._player = SearchPlayer(simulations, evaluator=evaluator)
+
+    def choose(self, start: str, moves: Sequence[str], position: Position) -> MoveChoice:
+        """The search's most visited move."""
+        return MoveChoice(move=self._player.move(position))
+
+    def close(self) -> None:
+        """Nothing to release: the search runs in this process."""
 
 
 class ProtocolPlayer:
@@ -140,6 +159,11 @@ def make_player(spec: PlayerSpec, move_time_ms: int) -> Player:
         return EnginePlayer(spec.limits)
     if spec.kind == "python":
         return ProtocolPlayer([sys.executable, "-m", "tovak.protocol.function_server", spec.function], move_time_ms)
+    if spec.kind == "mcts":
+        return SearchMovePlayer(spec.simulations, "rollout" if spec.evaluator == "rollout" else "uniform")
+    if spec.kind == "mcts-python":
+        # The user's network runs in a process of its own, as python: players do.
+        return ProtocolPlayer([sys.executable, "-m", "tovak", "engine", "--player", spec.text], move_time_ms)
     return ProtocolPlayer(spec.argv, move_time_ms)
 
 

@@ -18,6 +18,7 @@ from tovak.match.result import MatchResult
 __all__ = ["KIND", "MatchOutput", "settings_to_json"]
 
 KIND: Final = "match"
+"""The kind of the run directory of a match."""
 CHUNK_GAMES: Final = 16
 """Games per chunk: few files for a long match, little lost if it is stopped."""
 

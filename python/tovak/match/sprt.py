@@ -26,6 +26,7 @@ from tovak.match.elo import PAIR_SCORES, Pentanomial, score_from_elo
 __all__ = ["Hypothesis", "SprtSettings", "llr", "sprt_decision"]
 
 Hypothesis = Literal["H0", "H1"]
+"""The hypothesis a sequential test accepts: H0 (the difference is ELO0) or H1 (it is ELO1)."""
 
 EMPTY_CLASS_COUNT: Final = 1e-3
 """The count given to a pentanomial class that no pair has fallen into yet."""
@@ -33,6 +34,9 @@ EMPTY_CLASS_COUNT: Final = 1e-3
 
 @dataclass(frozen=True)
 class SprtSettings:
+    """A sequential probability ratio test of ELO0 against ELO1 (ELO0 < ELO1), with error rates
+    ``alpha`` and ``beta`` (each between 0 and 0.5)."""
+
     elo0: float
     elo1: float
     alpha: float = 0.05

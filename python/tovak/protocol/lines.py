@@ -60,6 +60,7 @@ __all__ = [
 ]
 
 PROTOCOL_VERSION: Final = 1
+"""The version of the line protocol, sent in the ``hello`` event."""
 
 
 class RequestError(ValueError):
@@ -68,7 +69,7 @@ class RequestError(ValueError):
 
 @dataclass(frozen=True)
 class Hello:
-    pass
+    """``{"cmd": "hello"}``: answered with the ``hello`` event naming the program and the protocol."""
 
 
 @dataclass(frozen=True)
@@ -89,15 +90,16 @@ class Go:
 
 @dataclass(frozen=True)
 class Stop:
-    pass
+    """``{"cmd": "stop"}``: the running search ends at once, and its ``bestmove`` follows."""
 
 
 @dataclass(frozen=True)
 class Quit:
-    pass
+    """``{"cmd": "quit"}``: the program ends."""
 
 
 Request = Hello | SetPosition | Go | Stop | Quit
+"""Any request, as :func:`parse_request` reads it from a line."""
 
 _FIELDS: Final[dict[str, frozenset[str]]] = {
     "hello": frozenset(),

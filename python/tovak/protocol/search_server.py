@@ -39,6 +39,7 @@ if TYPE_CHECKING:
 __all__ = ["SERVER_NAME", "serve"]
 
 SERVER_NAME = "tovak"
+"""The name the engine gives in its ``hello`` event."""
 
 Emit = Callable[[dict[str, Any]], None]
 

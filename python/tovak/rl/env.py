@@ -11,8 +11,12 @@ with 1 at each legal move (all zeros when it is not the agent's turn).
 
 The game has no draws: the side left without a legal move loses, which ends
 the game with reward +1 for the winner and -1 for the loser. A game that
-reaches ``max_plies`` is truncated with no reward. ``render_mode="ansi"``
-makes :meth:`raw_env.render` return the text diagram of the position.
+reaches ``max_plies`` is truncated with no reward.
+
+:meth:`raw_env.render` draws the position as ``render_mode`` says:
+``"human"`` prints the text diagram, ``"ansi"`` returns it, ``"rgb_array"``
+returns a ``(512, 512, 3)`` uint8 picture of the board in the colours and
+layout of its SVG board (:mod:`tovak.rl.picture`), for video recorders.
 
 Resetting with ``options={"position": TEXT}`` starts from a position in the
 text form of :mod:`tovak.notation`; ``random_plies`` opens every game with
@@ -35,6 +39,11 @@ from __future__ import annotations
 
 from typing import Any, Final
 
+from tovak.rl._extra import require_rl_extra
+
+# Before the imports that need the extra, so that its absence is reported as such.
+require_rl_extra("tovak.env", "numpy", "gymnasium", "pettingzoo")
+
 import gymnasium
 import numpy as np
 import numpy.typing as npt
@@ -46,16 +55,21 @@ from tovak_python import Position
 from pettingzoo import AECEnv  # type: ignore[import-untyped]
 from pettingzoo.utils import wrappers  # type: ignore[import-untyped]
 
-from tovak.rl.features import ACTION_COUNT, PLANE_COUNT, legal_mask, move_of_index, planes
+from tovak import _batch
 from tovak.notation import from_text
+from tovak.rl.features import ACTION_COUNT, PLANE_COUNT, move_of_index
+from tovak.rl.picture import board_picture
 from tovak.terms import Color, opponent
 
-__all__ = ["DEFAULT_MAX_PLIES", "Observation", "env", "raw_env"]
+__all__ = ["DEFAULT_MAX_PLIES", "RENDER_MODES", "Observation", "env", "raw_env"]
 
 DEFAULT_MAX_PLIES: Final = 200
 """Plies after which a game is truncated: without draws, two weak agents may never finish."""
 
 AGENTS: Final[tuple[Color, Color]] = ("white", "black")
+
+RENDER_MODES: Final = ("human", "ansi", "rgb_array")
+"""What ``render()`` can draw: the diagram printed or returned, or the board's picture."""
 
 Observation = dict[str, npt.NDArray[Any]]
 """What an agent observes: ``{"observation": planes, "action_mask": mask}``."""
@@ -78,7 +92,8 @@ class raw_env(AECEnv):  # type: ignore[misc]  # the base class is untyped (see t
     """The environment without wrappers: an illegal action raises ``ValueError``."""
 
     metadata: dict[str, Any] = {
-        "render_modes": ["ansi"],
+        "render_modes": list(RENDER_MODES),
+        "render_fps": 2,
         "name": "tovak_v0",
         "is_parallelizable": False,
     }
@@ -92,7 +107,7 @@ class raw_env(AECEnv):  # type: ignore[misc]  # the base class is untyped (see t
     ) -> None:
         super().__init__()
         if render_mode is not None and render_mode not in self.metadata["render_modes"]:
-            raise ValueError(f"render_mode must be None or 'ansi', got {render_mode!r}")
+            raise ValueError(f"render_mode must be None, 'human', 'ansi' or 'rgb_array', got {render_mode!r}")
         if max_plies < 1:
             raise ValueError(f"max_plies must be at least 1, got {max_plies}")
         if random_plies < 0:
@@ -132,9 +147,13 @@ class raw_env(AECEnv):  # type: ignore[misc]  # the base class is untyped (see t
         self._settle(rewarded=False)
 
     def observe(self, agent: Color) -> Observation:
+        # The features of tovak.features, from one diagram of the position
+        # and written into new arrays: the quickest way through tovak._batch.
+        board = self.position.ascii_board("letters")
+        side = self.position.side_to_move()
         return {
-            "observation": planes(self.position, agent),
-            "action_mask": legal_mask(self.position, agent),
+            "observation": _batch.board_planes(board, side, agent, np.empty(_PLANES_SHAPE, np.float32)),
+            "action_mask": _batch.board_legal_mask(board, side, agent, np.empty(ACTION_COUNT, np.int8)),
         }
 
     def step(self, action: int | None) -> None:
@@ -154,11 +173,18 @@ class raw_env(AECEnv):  # type: ignore[misc]  # the base class is untyped (see t
         self._settle(rewarded=True)
         self._accumulate_rewards()
 
-    def render(self) -> str | None:
+    def render(self) -> str | npt.NDArray[np.uint8] | None:
+        """The position as ``render_mode`` says (see the module); None for ``"human"``."""
         if self.render_mode is None:
-            gymnasium.logger.warn("render() needs render_mode='ansi'; nothing was rendered.")
+            gymnasium.logger.warn("render() needs a render_mode ('human', 'ansi' or 'rgb_array'); nothing was rendered.")
             return None
-        return self.position.ascii_board()
+        if self.render_mode == "rgb_array":
+            return board_picture(self.position)
+        diagram = self.position.ascii_board()
+        if self.render_mode == "human":
+            print(diagram)
+            return None
+        return diagram
 
     def close(self) -> None:
         """Nothing to release: the environment holds no outside resources."""
@@ -190,10 +216,13 @@ class raw_env(AECEnv):  # type: ignore[misc]  # the base class is untyped (see t
             self.truncations = {agent: True for agent in self.agents}
 
 
+_PLANES_SHAPE: Final = (PLANE_COUNT, 8, 8)
+
+
 def _observation_space() -> spaces.Dict:
     return spaces.Dict(
         {
-            "observation": spaces.Box(0.0, 1.0, (PLANE_COUNT, 8, 8), dtype=np.float32),
+            "observation": spaces.Box(0.0, 1.0, _PLANES_SHAPE, dtype=np.float32),
             "action_mask": spaces.Box(0, 1, (ACTION_COUNT,), dtype=np.int8),
         }
     )

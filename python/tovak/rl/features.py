@@ -27,10 +27,16 @@ from __future__ import annotations
 
 from typing import Final
 
+from tovak.rl._extra import require_rl_extra
+
+# Before the imports that need the extra, so that its absence is reported as such.
+require_rl_extra("tovak.features", "numpy")
+
 import numpy as np
 import numpy.typing as npt
 from tovak_python import Position
 
+from tovak import _batch
 from tovak.notation import SQUARES, square_index
 from tovak.terms import Color
 
@@ -51,6 +57,11 @@ PLANE_NAMES: Final = ("own pieces", "opponent pieces", "own turn")
 """What each plane of :func:`planes` holds, in order."""
 
 PLANE_COUNT: Final = len(PLANE_NAMES)
+"""How many planes :func:`planes` gives."""
+
+_PLANES_SHAPE: Final = (PLANE_COUNT, 8, 8)
+_FLOAT32: Final = np.dtype(np.float32)
+_INT8: Final = np.dtype(np.int8)
 
 # XOR with this turns a square number round along the ranks (rank r <-> 7 - r).
 _RANK_MIRROR: Final = 0b111000
@@ -68,15 +79,12 @@ def planes(position: Position, perspective: Color | None = None) -> npt.NDArray[
     ``perspective``'s turn and all zeros otherwise. Ranks are counted from
     ``perspective``'s side: for Black, row 0 is rank 8.
     """
-    viewer = position.side_to_move() if perspective is None else _color(perspective)
-    board = np.zeros((PLANE_COUNT, 64), dtype=np.float32)
-    for square, name in enumerate(SQUARES):
-        owner = position.piece_at(name)
-        if owner is not None:
-            board[0 if owner == viewer else 1, _oriented(square, viewer)] = 1.0
-    if position.side_to_move() == viewer:
-        board[2, :] = 1.0
-    return board.reshape(PLANE_COUNT, 8, 8)
+    side = position.side_to_move()
+    # One pass in C++ over the letters diagram, the quickest form of a
+    # position to hand over, written into an array made here (see _batch).
+    return _batch.board_planes(
+        position.ascii_board("letters"), side, side if perspective is None else perspective, np.empty(_PLANES_SHAPE, _FLOAT32)
+    )
 
 
 def move_index(move: str, perspective: Color = "white") -> int:
@@ -112,13 +120,10 @@ def legal_mask(position: Position, perspective: Color | None = None) -> npt.NDAr
     Numbers are as ``perspective`` (default: the side to move) sees the board.
     When ``perspective`` is not to move, the mask is all zeros: it has no legal move now.
     """
-    mover = position.side_to_move()
-    viewer = mover if perspective is None else _color(perspective)
-    mask = np.zeros(ACTION_COUNT, dtype=np.int8)
-    if viewer == mover:
-        for move in position.legal_moves():
-            mask[move_index(move, viewer)] = 1
-    return mask
+    side = position.side_to_move()
+    return _batch.board_legal_mask(
+        position.ascii_board("letters"), side, side if perspective is None else perspective, np.empty(ACTION_COUNT, _INT8)
+    )
 
 
 def _color(name: str) -> Color:

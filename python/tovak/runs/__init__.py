@@ -6,10 +6,16 @@
 - :mod:`tovak.runs.selfplay`: the engine against itself, each game played
   from its number alone, here or on any executor (``GameSettings``,
   ``play_game``, ``play_games``);
+- :mod:`tovak.runs.batched`: self-play in batches, played in C++ by
+  :mod:`tovak._batch` and handed back as the dataset's rows (``play_batch``,
+  ``play_batches``): the path runs take; :mod:`tovak.runs.selfplay` is its
+  reference;
+- :mod:`tovak.runs.tasks`: games handed out to an executor in tasks;
 - :mod:`tovak.runs.executors`: where games are played: this process, a pool
   of local processes (``spawn_pool``), a cluster (``open_executor``);
 - :mod:`tovak.runs.dataset`: the run directory on disk (``RunDirectory``) and
-  the one writer of its Parquet chunks (``DatasetWriter``);
+  the one writer of its Parquet chunks (``DatasetWriter``), which takes game
+  records or whole games as rows (``GameRows``);
 - :mod:`tovak.runs.reader`: a run read back as a table of plies or as game
   records (``read_plies``, ``read_games``, ``read_game``);
 - :mod:`tovak.runs.session`: a resumable self-play run (``SelfPlayRun``): the

@@ -25,11 +25,13 @@ import re
 import signal
 from collections.abc import Iterator, Mapping, Sequence
 from contextlib import contextmanager
+from dataclasses import dataclass
 from pathlib import Path
 from types import TracebackType
 from typing import Any
 
 import pyarrow as pa
+import pyarrow.compute as pc
 import pyarrow.parquet as pq
 
 from tovak._atomic_files import remove_stale_temporaries, write_atomically
@@ -46,6 +48,7 @@ __all__ = [
     "RUN_FILE",
     "SUMMARY_FILE",
     "DatasetWriter",
+    "GameRows",
     "RunDirectory",
     "RunDirectoryError",
     "chunk_paths",
@@ -54,10 +57,15 @@ __all__ = [
 ]
 
 DATA_DIR = "data"
+"""The folder of a run directory that holds the Parquet chunks."""
 REPLAYS_DIR = "replays"
+"""The folder of a run directory that holds the HTML replays."""
 RUN_FILE = "run.json"
+"""The file of a run directory that holds the run's settings."""
 SUMMARY_FILE = "summary.json"
+"""The file of a run directory that holds the figures of the finished run."""
 FORMAT_VERSION = 1
+"""The version of the run directory's layout, recorded in ``run.json``."""
 
 CHUNK_NAME = re.compile(r"^chunk-(\d{6,})\.parquet$")
 
@@ -84,6 +92,7 @@ _PLY_FIELDS: list[pa.Field[Any]] = [
         pa.field("black_player", pa.string()),
 ]
 PLY_SCHEMA = pa.schema(_PLY_FIELDS)
+"""The columns of the dataset, one row per ply (see the dataset schema on the site)."""
 
 # The text columns are dictionary-encoded (few distinct values) except the
 # position, which zstd compresses well because consecutive rows differ in a
@@ -92,7 +101,35 @@ _DICTIONARY_COLUMNS = [
     "side", "move", "chosen_by", "winner", "end_reason", "white_player", "black_player",
 ]
 _COMPRESSION_LEVEL = 3
+_STATISTICS_COLUMNS = ["game", "ply"]
 
+
+
+@dataclass(frozen=True)
+class GameRows:
+    """Whole games as the rows of a chunk: ``rows`` (of :data:`PLY_SCHEMA`)
+    holds the games ``numbers``, in that order, of ``plies`` plies each.
+
+    This is what a self-play worker hands back: the writer adds it to a chunk
+    as it stands, without looking at a ply.
+    """
+
+    numbers: tuple[int, ...]
+    plies: tuple[int, ...]
+    rows: pa.Table
+
+    @property
+    def ply_count(self) -> int:
+        """The plies of all the games."""
+        return sum(self.plies)
+
+    def only(self, numbers: set[int]) -> GameRows:
+        """The games among ``numbers``, with their rows."""
+        kept = [k for k, number in enumerate(self.numbers) if number in numbers]
+        chosen = self.rows.filter(pc.is_in(self.rows.column("game"), pa.array(sorted(numbers), pa.int64())))
+        return GameRows(
+            numbers=tuple(self.numbers[k] for k in kept), plies=tuple(self.plies[k] for k in kept), rows=chosen
+        )
 
 
 class RunDirectoryError(Exception):
@@ -178,10 +215,11 @@ def _chunk_number(path: Path) -> int:
 class DatasetWriter:
     """Writes games to a dataset directory in chunks.
 
-    Games kept with :meth:`add` are written together by :meth:`flush`, or a
-    chunk is written at once with :meth:`write`. Chunks are numbered on from
-    the last one present, so a writer opened on an existing dataset adds to
-    it and never replaces a chunk.
+    Games kept with :meth:`add` (records) or :meth:`add_rows` (rows built
+    elsewhere) are written together by :meth:`flush`, or a chunk is written
+    at once with :meth:`write` or :meth:`write_rows`. Chunks are numbered on
+    from the last one present, so a writer opened on an existing dataset adds
+    to it and never replaces a chunk.
     """
 
     def __init__(self, data_dir: Path):
@@ -190,6 +228,8 @@ class DatasetWriter:
         existing = chunk_paths(data_dir)
         self._next = 1 + (_chunk_number(existing[-1]) if existing else 0)
         self._pending: list[GameRecord] = []
+        self._pending_rows: list[GameRows] = []
+        self._pending_games = 0
         self.pending_plies = 0
         self.games_written = 0
         self.plies_written = 0
@@ -197,34 +237,54 @@ class DatasetWriter:
     @property
     def pending(self) -> int:
         """The number of games kept and not written yet."""
-        return len(self._pending)
+        return self._pending_games
 
     def add(self, record: GameRecord) -> None:
         """Keep a finished game for the next :meth:`flush`."""
         self._pending.append(record)
+        self._pending_games += 1
         self.pending_plies += len(record.plies)
 
-    def flush(self) -> list[GameRecord]:
+    def add_rows(self, games: GameRows) -> None:
+        """Keep finished games, as rows, for the next :meth:`flush`."""
+        self._pending_rows.append(games)
+        self._pending_games += len(games.numbers)
+        self.pending_plies += games.ply_count
+
+    def flush(self) -> tuple[list[GameRecord], list[GameRows]]:
         """Write the games kept as one chunk (none if there are none); return them.
 
         The chunk and the list of what is still unsaved change together: an
         interrupt or a SIGTERM arriving meanwhile takes effect once both are
         done, so that no game is written twice and none is lost.
         """
-        if not self._pending:
-            return []
+        if not self._pending_games:
+            return [], []
         with signals_held():
-            self.write(self._pending)
-            written, self._pending, self.pending_plies = self._pending, [], 0
+            records = [_as_rows(self._pending)] if self._pending else []
+            self.write_rows(records + self._pending_rows)
+            written = self._pending, self._pending_rows
+            self._pending, self._pending_rows = [], []
+            self._pending_games = self.pending_plies = 0
         return written
 
     def write(self, records: Sequence[GameRecord]) -> Path:
         """Write ``records`` (in game order) as one chunk; return its path."""
-        ordered = sorted(records, key=lambda r: r.number)
-        numbers = [r.number for r in ordered]
+        return self.write_rows([_as_rows(records)])
+
+    def write_rows(self, games: Sequence[GameRows]) -> Path:
+        """Write ``games`` as one chunk, in game order; return its path.
+
+        Each part's games must be in order and the parts must not interleave
+        (as self-play's tasks are: runs of increasing numbers).
+        """
+        ordered = sorted((part for part in games if part.numbers), key=lambda part: part.numbers[0])
+        numbers = [number for part in ordered for number in part.numbers]
         if len(set(numbers)) != len(numbers):
             raise ValueError("a chunk holds each game once")
-        table = records_table(ordered)
+        if numbers != sorted(numbers):
+            raise ValueError("the games of a chunk must not interleave")
+        table = pa.concat_tables([part.rows for part in ordered]) if ordered else PLY_SCHEMA.empty_table()
         buffer = pa.BufferOutputStream()
         pq.write_table(
             table,
@@ -233,13 +293,25 @@ class DatasetWriter:
             compression_level=_COMPRESSION_LEVEL,
             use_dictionary=_DICTIONARY_COLUMNS,  # type: ignore[arg-type]  # a list of columns is allowed
             row_group_size=max(1, table.num_rows),
+            # Statistics only where readers filter (a game's rows): the
+            # others cost a tenth of the commit and skip nothing.
+            write_statistics=_STATISTICS_COLUMNS,
         )
         path = self.data_dir / f"chunk-{self._next:06d}.parquet"
         write_atomically(path, buffer.getvalue().to_pybytes())
         self._next += 1
-        self.games_written += len(ordered)
-        self.plies_written += sum(len(r.plies) for r in ordered)
+        self.games_written += len(numbers)
+        self.plies_written += sum(part.ply_count for part in ordered)
         return path
+
+
+def _as_rows(records: Sequence[GameRecord]) -> GameRows:
+    ordered = sorted(records, key=lambda r: r.number)
+    return GameRows(
+        numbers=tuple(r.number for r in ordered),
+        plies=tuple(len(r.plies) for r in ordered),
+        rows=records_table(ordered),
+    )
 
 
 @contextmanager

@@ -24,9 +24,12 @@ __all__ = [
 ]
 
 END_NO_LEGAL_MOVE = "no legal move"
+"""The ``end_reason`` of a game won because the side to move had no legal move."""
 END_PLY_LIMIT = "ply limit"
+"""The ``end_reason`` of a game cut off unfinished at its ply limit."""
 
 ChosenBy = Literal["random", "engine"]
+"""Who chose a ply's move: the random opening or a player (the engine, in self-play)."""
 
 
 @dataclass(frozen=True)

@@ -10,12 +10,10 @@ speed.
 
 from __future__ import annotations
 
-import itertools
-import queue
 import random
 import time
 from collections.abc import Generator, Iterable
-from concurrent.futures import Executor, Future
+from concurrent.futures import Executor
 from dataclasses import dataclass
 from typing import Any
 
@@ -25,6 +23,7 @@ from tovak._occupancy import Occupancy
 from tovak.analysis import SearchLimits
 from tovak.notation import from_text, to_text
 from tovak.runs.records import END_NO_LEGAL_MOVE, END_PLY_LIMIT, GameRecord, MoveChoice, PlyRecord, build_ply, game_seed
+from tovak.runs.tasks import run_tasks
 
 __all__ = [
     "DEFAULT_MAX_PLIES",
@@ -139,40 +138,16 @@ def play_games(
         for number in numbers:
             yield play_game(settings, number)
         return
-    if max_pending < 1:
-        raise ValueError(f"max_pending must be at least 1, got {max_pending}")
-    if games_per_task < 1:
-        raise ValueError(f"games_per_task must be at least 1, got {games_per_task}")
-    waiting = iter(numbers)
-    pending: set[Future[list[GameRecord]]] = set()
-    # Each task puts itself here once, as it finishes: waiting for the next
-    # one costs the same however many tasks are out.
-    finished: queue.SimpleQueue[Future[list[GameRecord]]] = queue.SimpleQueue()
-
-    def hand_out(count: int) -> None:
-        for _ in range(count):
-            task = list(itertools.islice(waiting, games_per_task))
-            if not task:
-                return
-            future = executor.submit(play_game_task, settings, task)
-            pending.add(future)
-            future.add_done_callback(finished.put)
-
-    try:
-        hand_out(max_pending)
-        while pending:
-            done = [finished.get()]
-            while not finished.empty():
-                done.append(finished.get_nowait())
-            pending.difference_update(done)
-            # Several may finish together; yield them in game order so that a
-            # run's chunks depend as little as possible on timing.
-            for future in sorted(done, key=lambda f: f.result()[0].number):
-                yield from future.result()
-            hand_out(len(done))
-    finally:
-        for future in pending:
-            future.cancel()
+    for task in run_tasks(
+        play_game_task,
+        settings,
+        numbers,
+        executor,
+        first_game=lambda task: task[0].number,
+        max_pending=max_pending,
+        games_per_task=games_per_task,
+    ):
+        yield from task
 
 
 def play_game_task(settings: GameSettings, numbers: list[int]) -> list[GameRecord]:

@@ -22,13 +22,16 @@ from collections.abc import Callable, Generator, Mapping
 from concurrent.futures import Executor
 from typing import Any, Final, NoReturn
 
+import pyarrow as pa
+
 from tovak._atomic_files import write_atomically
 from tovak.errors import CommandError
 from tovak.replay import replay_page
-from tovak.runs.dataset import RunDirectory, records_table
+from tovak.runs.batched import DEFAULT_GAMES_PER_TASK, play_batches
+from tovak.runs.dataset import GameRows, RunDirectory
 from tovak.runs.reader import games_from_table, read_games, recorded_games
 from tovak.runs.records import GameRecord
-from tovak.runs.selfplay import DEFAULT_MAX_PLIES, GameSettings, play_games, settings_from_json, settings_to_json
+from tovak.runs.selfplay import DEFAULT_MAX_PLIES, GameSettings, settings_from_json, settings_to_json
 from tovak.runs.summary import replay_name
 
 __all__ = [
@@ -43,7 +46,9 @@ __all__ = [
 ]
 
 KIND: Final = "selfplay"
+"""The kind of the run directory of a self-play run."""
 DEFAULT_CHUNK_PLIES: Final = 50_000
+"""Plies gathered before a chunk is written, unless the run says otherwise."""
 CHUNK_SECONDS: Final = 60.0
 """A chunk is also written when this long has passed since the last one, so a
 slow run (deep searches) does not keep much unsaved work in memory."""
@@ -83,10 +88,14 @@ def conflicting_setting(recorded: Mapping[str, Any], given: Mapping[str, object]
 class SelfPlayRun:
     """One sitting of a self-play run: plays the missing games and writes them in chunks.
 
-    A chunk is written once ``chunk_plies`` plies are kept or
-    :data:`CHUNK_SECONDS` have passed; the first ``replays`` games get an
-    HTML replay in the run's replays folder as their chunk is written.
-    ``on_game`` is called with each game as it is kept.
+    The games are played in batches (:mod:`tovak.runs.batched`), here or on
+    the executor, and come back as rows that the sitting appends to its
+    chunks as they are. A chunk is written once ``chunk_plies`` plies are
+    kept or :data:`CHUNK_SECONDS` have passed; the first ``replays`` games
+    get an HTML replay in the run's replays folder as their chunk is
+    written. ``on_games`` is called with each batch of games as it is kept;
+    ``games_per_task`` games are played in one batch (and so in one chunk at
+    least).
     """
 
     def __init__(
@@ -95,7 +104,8 @@ class SelfPlayRun:
         *,
         chunk_plies: int = DEFAULT_CHUNK_PLIES,
         replays: int = 1,
-        on_game: Callable[[GameRecord], None] | None = None,
+        on_games: Callable[[GameRows], None] | None = None,
+        games_per_task: int = DEFAULT_GAMES_PER_TASK,
     ):
         self.run_dir = run_dir
         self.settings = settings_from_json(run_dir.info["settings"])
@@ -103,7 +113,8 @@ class SelfPlayRun:
         self.done = recorded_games(run_dir.path)
         self.chunk_plies = chunk_plies
         self.replays = replays
-        self.on_game = on_game
+        self.on_games = on_games
+        self.games_per_task = games_per_task
         self.writer = run_dir.writer()
         self.last_chunk = time.monotonic()
         self.settings_text = self.settings.describe()
@@ -115,15 +126,19 @@ class SelfPlayRun:
 
     def play(self, executor: Executor | None) -> None:
         """Play the missing games here (``executor`` None) or on ``executor``, and write them all."""
-        played = play_games(self.settings, self.missing, executor)
+        played = play_batches(self.settings, self.missing, executor, games_per_task=self.games_per_task)
         try:
-            while (record := self._next_game(played)) is not None:
-                if record.number in self.done:
-                    continue  # a game played twice (a lost worker's task run again)
-                self.done.add(record.number)
-                self.writer.add(record)
-                if self.on_game is not None:
-                    self.on_game(record)
+            while (games := self._next_games(played)) is not None:
+                if not self.done.isdisjoint(games.numbers):
+                    # Games played twice (a lost worker's task run again)
+                    # are kept the first time only.
+                    games = games.only(set(games.numbers) - self.done)
+                    if not games.numbers:
+                        continue
+                self.done.update(games.numbers)
+                self.writer.add_rows(games)
+                if self.on_games is not None:
+                    self.on_games(games)
                 if self._chunk_is_due():
                     self.write_chunk()
             self.write_chunk()
@@ -134,8 +149,8 @@ class SelfPlayRun:
         finally:
             played.close()
 
-    def _next_game(self, played: Generator[GameRecord, None, None]) -> GameRecord | None:
-        """The next finished game; a failure to play one (a lost cluster, a
+    def _next_games(self, played: Generator[GameRows, None, None]) -> GameRows | None:
+        """The next finished games; a failure to play one (a lost cluster, a
         broken worker pool) stops the run with the finished games saved."""
         try:
             return next(played)
@@ -152,13 +167,15 @@ class SelfPlayRun:
 
     def write_chunk(self) -> None:
         """Write the games kept so far, and the replays due among them."""
-        written = self.writer.flush()
+        _, written = self.writer.flush()
         if not written:
             return
         self.last_chunk = time.monotonic()
-        for record in written:
-            if record.number <= self.replays:
-                self._write_replay(record)
+        for games in written:
+            wanted = [number for number in games.numbers if number <= self.replays]
+            if wanted:
+                for record in games_from_table(_rows_of(games, wanted), self.settings.seed):
+                    self._write_replay(record)
 
     def _stop(self, reason: str, status: int) -> NoReturn:
         """Save the finished games, then end the sitting with ``reason``."""
@@ -183,10 +200,9 @@ class SelfPlayRun:
 
     def _write_replay(self, record: GameRecord) -> None:
         # The page shows the game as the dataset holds it, as "tovak replay" would.
-        recorded = games_from_table(records_table([record]), self.settings.seed)[0]
         folder = self.run_dir.replays_dir
         folder.mkdir(exist_ok=True)
-        page = replay_page(recorded, self.settings_text).encode("utf-8")
+        page = replay_page(record, self.settings_text).encode("utf-8")
         write_atomically(folder / replay_name(record.number), page, replace=True)
 
     def write_missing_replays(self) -> None:
@@ -201,3 +217,8 @@ class SelfPlayRun:
         """The games whose replays the run directory holds, of those asked for."""
         wanted = range(1, min(self.replays, self.games) + 1)
         return [n for n in wanted if (self.run_dir.replays_dir / replay_name(n)).exists()]
+
+
+def _rows_of(games: GameRows, numbers: list[int]) -> pa.Table:
+    """The rows of the games ``numbers`` of ``games``, as the reader takes them."""
+    return games.only(set(numbers)).rows.sort_by([("game", "ascending"), ("ply", "ascending")])
