@@ -23,6 +23,7 @@ __all__ = ["MAX_SEARCHES", "PoolClosed", "SearchPool"]
 # Two cores are plenty for one person at one board; four processes let two
 # pages (or a page and the engine it plays) search side by side.
 MAX_SEARCHES = 4
+"""How many search processes one server runs at once; a new one stops the oldest."""
 
 Owner = tuple[str, str]  # (page id, purpose)
 

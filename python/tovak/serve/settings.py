@@ -14,6 +14,7 @@ __all__ = ["DEFAULT_ANALYSIS_LIMITS", "BoardSettings"]
 # enough to be worth reading, short enough that a forgotten page does not
 # keep a core busy.
 DEFAULT_ANALYSIS_LIMITS = SearchLimits(time_ms=20_000)
+"""How long the live analysis searches one position unless told otherwise."""
 
 
 @dataclass
