@@ -41,7 +41,7 @@ GENERATED = Path("reference") / "api" / "generated"
 # Libraries outside this project whose names appear in signatures. Their
 # references are left unresolved (the site does not hold their documentation);
 # every reference to this project's names must resolve.
-EXTERNAL_LIBRARIES = {"pyarrow", "numpy", "pettingzoo", "gymnasium", "distributed", "dask", "tqdm"}
+EXTERNAL_LIBRARIES = {"pyarrow", "numpy", "pettingzoo", "gymnasium", "distributed", "dask", "tqdm", "starlette", "uvicorn"}
 
 
 @dataclass

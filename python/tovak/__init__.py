@@ -22,10 +22,11 @@ Then one subpackage per capability:
 - :mod:`tovak.replay`: a game as a self-contained HTML replay;
 - :mod:`tovak.mcts`: a batched Monte Carlo tree search over
   :class:`tovak.vector.Games`, whose leaves a network evaluates in batches;
+- :mod:`tovak.serve`: the analysis board in the browser (the ``web`` extra);
 - :mod:`tovak.rl`: features and the environment for reinforcement learning
   (public paths :mod:`tovak.features` and :mod:`tovak.env`);
 - the ``tovak`` command (:mod:`tovak.cli`): play, analyze, selfplay, replay,
-  match, engine.
+  match, engine, serve.
 """
 
 from tovak import analysis, notation

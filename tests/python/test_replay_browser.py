@@ -4,12 +4,9 @@ address survives a reload and a changed address is followed, the chart's
 marker follows the shown ply."""
 
 import re
-import shutil
 
 import pytest
-from selenium import webdriver
-from selenium.webdriver.chrome.options import Options
-from selenium.webdriver.chrome.service import Service
+from browser_support import chromium
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
@@ -56,18 +53,8 @@ def page_url(record, tmp_path_factory):
 
 @pytest.fixture(scope="module")
 def browser():
-    chromium, driver = shutil.which("chromium"), shutil.which("chromedriver")
-    if chromium is None or driver is None:
-        pytest.fail("chromium and chromium-driver are needed (make deps-py installs them)")
-    options = Options()
-    options.binary_location = chromium
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage"):
-        options.add_argument(argument)
-    session = webdriver.Chrome(service=Service(executable_path=driver), options=options)
-    try:
+    with chromium() as session:
         yield session
-    finally:
-        session.quit()
 
 
 def state(browser):

@@ -8,7 +8,7 @@ import sys
 from collections.abc import Sequence
 
 from tovak._version import __version__
-from tovak.cli import analyze, engine, match, play, replay, selfplay
+from tovak.cli import analyze, engine, match, play, replay, selfplay, serve
 from tovak.cli.args import Parser
 from tovak.errors import CommandError
 
@@ -37,6 +37,7 @@ def build_parser() -> Parser:
     replay.add_parser(subparsers)
     match.add_parser(subparsers)
     engine.add_parser(subparsers)
+    serve.add_parser(subparsers)
     parser.commands = subparsers.choices
     return parser
 

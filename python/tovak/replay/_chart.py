@@ -6,21 +6,26 @@ mover's point of view. The chart turns every score to White's point of view
 Black, and plots one column per frame of the replay: one per ply, then the
 final position. Random plies have no score and leave a gap in the line.
 
-The chart is plain SVG with no script of its own. The replay page moves the
-current-ply marker (``#chart-marker``) and reads the column geometry from the
+:func:`chart_of_scores` draws the same chart from White's scores of the
+positions of a game, one column per position (the one before ply 1 first):
+the replay page draws a recorded game with it, the analysis board of
+``tovak serve`` the scores its live analysis found.
+
+The chart is plain SVG with no script of its own. The pages move the
+current-ply marker (``#chart-marker``) and read the column geometry from the
 ``data-left`` and ``data-column`` attributes of the ``<svg>`` element.
 """
 
 from __future__ import annotations
 
 import html
-from collections.abc import Iterator
+from collections.abc import Iterator, Sequence
 from dataclasses import dataclass
 
 from tovak.runs.records import GameRecord
 from tovak.terms import LOSS_SCORE
 
-__all__ = ["CHART_HEIGHT", "CHART_WIDTH", "ChartPoint", "score_chart", "white_view_scores"]
+__all__ = ["CHART_HEIGHT", "CHART_WIDTH", "ChartPoint", "chart_of_scores", "score_chart", "white_view_scores"]
 
 CHART_WIDTH = 416
 CHART_HEIGHT = 146
@@ -64,8 +69,19 @@ def white_view_scores(record: GameRecord) -> list[int | None]:
 
 def score_chart(record: GameRecord) -> str:
     """The chart of ``record`` as an ``<svg>`` element."""
-    scores = white_view_scores(record)
-    columns = len(scores) + 1  # one per ply, one for the final position
+    return chart_of_scores([*white_view_scores(record), None])  # the final position has no score
+
+
+def chart_of_scores(position_scores: Sequence[int | None]) -> str:
+    """The chart of a game as an ``<svg>`` element, from White's score of each
+    of its positions (None where there is none), the start position first.
+
+    Column ``i`` is the position before ply ``i + 1``, numbered so under the
+    plot; the last column is the position after the last ply.
+    """
+    scores = list(position_scores) or [None]
+    columns = len(scores)
+    plies = columns - 1  # the columns numbered under the plot
     column = (CHART_WIDTH - _LEFT - _RIGHT) / columns
     scale = _vertical_scale(scores)
     middle = _TOP + (CHART_HEIGHT - _TOP - _BOTTOM) / 2
@@ -96,7 +112,7 @@ def score_chart(record: GameRecord) -> str:
         _axis_label(f"+{scale}", _TOP + 4),
         _axis_label("0", middle),
         _axis_label(f"\u2212{scale}", CHART_HEIGHT - _BOTTOM - 4),
-        *(_ply_label(ply, x_of(ply - 1)) for ply in _labelled_plies(len(scores))),
+        *(_ply_label(ply, x_of(ply - 1)) for ply in _labelled_plies(plies)),
     ]
     path = _path(points)
     if path:
