@@ -9,6 +9,7 @@ import time
 import pytest
 from browser_support import chromium
 from command_support import tovak
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
@@ -300,16 +301,32 @@ def test_keys_the_move_list_and_the_graph_step_through_a_recorded_game(browser, 
     browser.find_element(By.CSS_SELECTOR, '#moves a[data-ply="5"]').click()
     wait_for(browser, lambda s: s["ply"] == 5 and s["current"] == 5, message="the clicked ply")
 
-    # The graph is drawn again as scores arrive; the box that holds it stays.
-    chart_box = browser.find_element(By.ID, "chart")
-    width, view_width, left, column = browser.execute_script(
-        "const c = document.querySelector('#chart svg'); return [c.getBoundingClientRect().width,"
-        " c.viewBox.baseVal.width, Number(c.dataset.left), Number(c.dataset.column)];")
+    # The graph is drawn again as the live analysis's scores arrive, and a
+    # new drawing may lay the columns out afresh: each click reads the
+    # drawing it lands on, and a click that a redraw swallowed is made again.
     for ply in (7, plies - 1, 0):
-        x = (left + (ply + 0.5) * column) * width / view_width
-        ActionChains(browser).move_to_element_with_offset(chart_box, round(x - width / 2), 0).click().perform()
-        seen = wait_for(browser, lambda s: s["ply"] == ply, message=f"the graph's ply {ply}")
+        seen = None
+        for _attempt in range(3):
+            try:
+                click_graph_at(browser, ply)
+                seen = wait_for(browser, lambda s: s["ply"] == ply, timeout=5, message=f"the graph's ply {ply}")
+                break
+            except (AssertionError, StaleElementReferenceException):
+                continue
+        assert seen is not None, f"no click on the graph reached ply {ply}"
+        left, column = browser.execute_script(
+            "const c = document.querySelector('#chart svg'); return [Number(c.dataset.left), Number(c.dataset.column)];")
         assert seen["marker"] == pytest.approx(left + (ply + 0.5) * column, abs=0.01)
+
+
+def click_graph_at(browser, ply):
+    """Click the middle of ply ``ply``'s column of the graph as it is drawn now."""
+    chart = browser.find_element(By.CSS_SELECTOR, "#chart svg")
+    width, view_width, left, column = browser.execute_script(
+        "const c = arguments[0]; return [c.getBoundingClientRect().width,"
+        " c.viewBox.baseVal.width, Number(c.dataset.left), Number(c.dataset.column)];", chart)
+    x = (left + (ply + 0.5) * column) * width / view_width
+    ActionChains(browser).move_to_element_with_offset(chart, round(x - width / 2), 0).click().perform()
 
 
 def test_a_game_file_loads_and_the_game_downloads_as_a_game_file(browser, serve, downloads, tmp_path):
