@@ -4,14 +4,15 @@ from __future__ import annotations
 
 import argparse
 import sys
-from typing import Any, cast
+from typing import TYPE_CHECKING, Any, cast
 
 from tovak.errors import USAGE_ERROR, CommandError
 from tovak.match.player_spec import parse_player_spec
-from tovak.mcts import SearchPlayer
-from tovak.mcts.player import Network
 from tovak.protocol.function_server import load_function, serve_function
 from tovak.protocol.search_server import serve
+
+if TYPE_CHECKING:
+    from tovak.mcts import SearchPlayer
 
 DESCRIPTION = """\
 Run the engine as a program that front ends, bots and match runners drive
@@ -63,6 +64,10 @@ def run(args: argparse.Namespace) -> int:
 
 
 def _search_player(text: str) -> SearchPlayer:
+    # The tree search needs the rl extra; the engine's own search does not.
+    from tovak.mcts import SearchPlayer
+    from tovak.mcts.player import Network
+
     spec = parse_player_spec(text)
     if spec.kind == "mcts":
         return SearchPlayer(spec.simulations, evaluator="rollout" if spec.evaluator == "rollout" else "uniform")

@@ -21,17 +21,19 @@ import sys
 import time
 from collections.abc import Sequence
 from dataclasses import dataclass
-from typing import Any, Final, Protocol
+from typing import TYPE_CHECKING, Any, Final, Protocol
 
 from tovak_python import Position
 
 from tovak.analysis import SearchLimits, search
-from tovak.mcts import Evaluator, SearchPlayer
 from tovak.match.player_failure import ILLEGAL_MOVE, PROTOCOL_ERROR, PlayerFailure
 from tovak.match._player_process import PlayerProcess
 from tovak.match.player_spec import PlayerSpec
 from tovak.protocol.lines import PROTOCOL_VERSION
 from tovak.runs.records import MoveChoice
+
+if TYPE_CHECKING:
+    from tovak.mcts import Evaluator
 
 __all__ = [
     "DEFAULT_MOVE_TIME_MS",
@@ -98,6 +100,9 @@ class SearchMovePlayer:
     """The tree search with a built-in evaluator, in this process (its simulations bound its time)."""
 
     def __init__(self, simulations: int, evaluator: Evaluator) -> None:
+        # The tree search needs the rl extra; matches of other players do not.
+        from tovak.mcts import SearchPlayer
+
         self._player = SearchPlayer(simulations, evaluator=evaluator)
 
     def choose(self, start: str, moves: Sequence[str], position: Position) -> MoveChoice:
