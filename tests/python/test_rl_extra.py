@@ -57,3 +57,9 @@ def test_a_missing_library_names_the_extra(module, blocked, missing):
 def test_the_features_do_not_need_the_environment_libraries():
     assert import_without("tovak.features", ["gymnasium", "pettingzoo"]) == "imported"
     assert import_without("tovak", ["numpy", "gymnasium", "pettingzoo"]) == "imported"
+
+
+@pytest.mark.parametrize("module", ["tovak.cli.app", "tovak.match.players", "tovak.runs.session"])
+def test_the_command_and_its_runners_do_not_need_the_rl_extra(module):
+    # numpy is a dependency of the package itself; the learning libraries are not.
+    assert import_without(module, ["gymnasium", "pettingzoo"]) == "imported"
