@@ -84,8 +84,8 @@ PyTypeObject* create_position_type() {
     };
     // The class belongs to the module "builtins", and the interpreter names a
     // class of builtins by its tp_name in reprs and messages, as it does int:
-    // so the spec's name is the bare "Position". A spec name without a module
-    // would leave __module__ unset (with a DeprecationWarning) unless the new
+    // so the type is declared with the bare name "Position". A declared name
+    // without a module would leave __module__ unset (with a DeprecationWarning) unless the new
     // class's namespace already holds the name; the placeholder descriptor puts
     // it there, and is replaced by "builtins" below.
     PyType_Spec spec = {
