@@ -3,8 +3,8 @@
 namespace tovak::py {
 
 // The interpreter's tp_name is "module.name" for a type defined in C and
-// outside builtins (a static type spells it so; a type made from a spec is
-// named so by its spec), and the bare __name__ for a class statement's type,
+// outside builtins (a static type spells it so; a heap type is
+// named so where it is declared), and the bare __name__ for a class statement's type,
 // which is never immutable. So the immutable flag tells the two apart.
 PyRef type_name_in_messages(PyObject* object) {
     PyTypeObject* type = Py_TYPE(object);

@@ -107,7 +107,7 @@ def interpreter_type_name(value):
 
 
 # Built-in types, C types of the standard library that are static or made
-# from a spec, inside and outside builtins, and classes written in Python
+# as heap types, inside and outside builtins, and classes written in Python
 # (one renamed after its creation).
 OTHER_TYPES = [
     3.5, memoryview(b""), int, array.array("b"), re.compile("x"), collections.deque(), decimal.Decimal(1),

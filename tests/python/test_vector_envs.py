@@ -41,7 +41,7 @@ def test_single_environments_pass_gymnasiums_check(name, kwargs, capsys):
     env = gymnasium.make(name, **kwargs)
     with warnings.catch_warnings(record=True) as caught:
         warnings.simplefilter("always")
-        check_env(env.unwrapped)  # made through make, it has a spec: every render mode is tried
+        check_env(env.unwrapped)  # made through make, it is registered: every render mode is tried
     assert [str(w.message) for w in caught] == []
     env.close()
 

@@ -46,7 +46,7 @@ def add_parser(subparsers: Any) -> None:
     )
     parser.add_argument(
         "--player",
-        metavar="SPEC",
+        metavar="PLAYER",
         help="play with the tree search: mcts:simulations=S[,evaluator=...] or mcts-python:MODULE:FUNCTION,simulations=S",
     )
     parser.set_defaults(run=run)
