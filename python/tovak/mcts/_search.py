@@ -3,7 +3,6 @@
 from __future__ import annotations
 
 import math
-import secrets
 from dataclasses import dataclass
 from typing import Any, Final, Literal
 
@@ -11,6 +10,7 @@ import numpy as np
 import numpy.typing as npt
 
 from tovak import _batch
+from tovak.vector._seeds import checked_seed
 from tovak.vector import Games
 
 __all__ = ["EVALUATORS", "Evaluator", "Leaves", "Search", "SearchResult"]
@@ -22,7 +22,6 @@ EVALUATORS: Final[tuple[Evaluator, ...]] = ("uniform", "rollout")
 """The evaluators built into the search (see :meth:`Search.run`)."""
 
 _ACTION_COUNT: Final = 64 * 64
-_SEED_BITS: Final = 64
 
 
 @dataclass(frozen=True)
@@ -141,7 +140,7 @@ class Search:
             gumbel,
             max_considered,
             leaves_per_game,
-            _seed(seed),
+            checked_seed(seed),
             threads,
         )
 
@@ -231,14 +230,6 @@ def _number(name: str, value: Any) -> float:
     return number
 
 
-def _seed(seed: int | None) -> int:
-    if seed is None:
-        return secrets.randbits(_SEED_BITS)
-    if isinstance(seed, bool) or not isinstance(seed, int | np.integer):
-        raise TypeError(f"seed must be an integer or None, not {type(seed).__name__}")
-    if not 0 <= seed < 2**_SEED_BITS:
-        raise ValueError(f"seed must be from 0 to 2**64 - 1, got {seed}")
-    return int(seed)
 
 
 def _floats(name: str, value: npt.ArrayLike, shape: tuple[int, ...]) -> npt.NDArray[np.float32]:

@@ -2,7 +2,6 @@
 
 from __future__ import annotations
 
-import secrets
 from dataclasses import dataclass
 from typing import Any, Final, Literal
 
@@ -11,6 +10,7 @@ import numpy.typing as npt
 from tovak_python import Position
 
 from tovak import _batch
+from tovak.vector._seeds import checked_seed
 from tovak.notation import SQUARES, from_text, to_text
 
 __all__ = ["AUTORESET_MODES", "AgentColor", "AutoReset", "Games", "GamesState"]
@@ -24,7 +24,6 @@ AUTORESET_MODES: Final[tuple[AutoReset, ...]] = ("next_step", "same_step", "disa
 """What a step does with a game that has ended (see :class:`Games`)."""
 
 _ACTION_COUNT: Final = 64 * 64
-_SEED_BITS: Final = 64
 _MAX_ENGINE_DEPTH: Final = 255
 
 
@@ -134,7 +133,7 @@ class Games:
         self._games = _batch.Games(
             num_games,
             threads,
-            _seed(seed),
+            checked_seed(seed),
             white,
             black,
             start_position.side_to_move(),
@@ -171,7 +170,7 @@ class Games:
         Rewards are 0; ``terminated`` is set only for a game whose start
         (after its random opening) has no legal move.
         """
-        self._games.reset(None if seed is None else _seed(seed))
+        self._games.reset(None if seed is None else checked_seed(seed))
         return self._state
 
     def reset_games(self, games: npt.ArrayLike) -> GamesState:
@@ -271,14 +270,6 @@ def _check_int(name: str, value: Any, *, low: int) -> None:
         raise ValueError(f"{name} must be at least {low}, got {value}")
 
 
-def _seed(seed: int | None) -> int:
-    if seed is None:
-        return secrets.randbits(_SEED_BITS)
-    if isinstance(seed, bool) or not isinstance(seed, int | np.integer):
-        raise TypeError(f"seed must be an integer or None, not {type(seed).__name__}")
-    if not 0 <= seed < 2**_SEED_BITS:
-        raise ValueError(f"seed must be from 0 to 2**64 - 1, got {seed}")
-    return int(seed)
 
 
 def _start_position(start: Position | str | None) -> Position:
